@@ -1,0 +1,36 @@
+// Log text export: turns parsed log records into the log text file.
+//
+// Every writer ends its lines with CR LF written explicitly ("\r\n"), so the
+// stream MUST be opened in binary mode ("wb"): then a file written on Linux is
+// byte-identical to one written on Windows. A text-mode stream on Windows
+// would turn each "\r\n" into "\r\r\n".
+//
+// Dates and times are local time under the machine's current time zone rules;
+// each writer re-reads them (tzset) when it starts.
+#pragma once
+
+#include "bexolog_parser.h"
+
+#include <cstdint>
+#include <cstdio>
+
+// EEPROM family word of the unit whose log is written; selects the layout.
+extern uint16_t eeFamily;
+// Fold closely following observations into one line. Both on at start.
+extern bool mergeDeadWildlife;
+extern bool mergeCrossingWildlife;
+
+enum class LogLayout { Flag, Coded, Grouped };
+
+// Exactly 0x8210: grouped; any other 0x82xx: coded; everything else: flag.
+LogLayout layoutForFamily(uint16_t family);
+
+// Flag layout, or coded layout when the high byte of eeFamily is 0x82.
+void writeLogText(const LogRecord* records, unsigned count, FILE* file);
+
+// Grouped layout. Clears `flags` of records in place (removed observations),
+// so the caller must not use the array for anything else afterwards.
+void writeGroupedLogText(LogRecord* records, unsigned count, FILE* file);
+
+// Picks the writer from eeFamily; what download and convert call.
+void writeLogTextForFamily(LogRecord* records, unsigned count, FILE* file);

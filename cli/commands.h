@@ -1,0 +1,7 @@
+// Subcommands of bexolog. Each adds itself to the app; its callback throws
+// CLI::RuntimeError with the exit code after reporting a failure on stderr.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+void addConvertCommand(CLI::App& app);

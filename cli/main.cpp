@@ -1,0 +1,9 @@
+#include "commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Tools for Bexo GPS logger logs.", "bexolog"};
+    app.require_subcommand(1);
+    addConvertCommand(app);
+    CLI11_PARSE(app, argc, argv);
+    return 0;
+}
