@@ -1,0 +1,194 @@
+// zelusb: the Bexo device interface.
+//
+// Units are addressed by the number an open call returned (0..24); -1 means
+// none. Functions return 1 for success and 0 for failure unless noted; the
+// reason of a failure is left in the unit's error words (ZELGetLastError):
+// operation code in bits 24-31, transport reason in bits 0-15.
+//
+// Hosts: on Windows, "windows" are real HWNDs and notifications arrive as
+// WM_DEVICECHANGE. Elsewhere a window is a ZEL_SINK: the library calls its
+// function with the same message numbers and the same records (see below).
+//
+// Virtual units: when the environment variable ZELUSB_VIRTUAL names unit
+// folders (separated by ':' on POSIX, ';' on Windows), only those units are
+// enumerated, instead of HID hardware. ZELUSB_FAST_CLOCK=1 shortens the fixed
+// waits, and only while every open unit is virtual.
+//
+// Not in this header yet: the flash directory and item operations, and
+// ZELClearSectorZero, which needs the directory reader.
+#pragma once
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#  include <windows.h>
+#  if defined(ZELUSB_BUILD)
+#    define ZELUSB_API __declspec(dllexport)
+#  else
+#    define ZELUSB_API __declspec(dllimport)
+#  endif
+#else
+#  define ZELUSB_API __attribute__((visibility("default")))
+#endif
+
+// Message that carries a status record (lParam / the sink's `lParam`).
+#define ZEL_STATUS_MESSAGE 1034
+
+#if !defined(_WIN32)
+// Where a Windows program would give a window handle. `post` is called on the
+// library's thread (the caller's for status records, the library's watcher
+// thread for device notifications); it must not block for long.
+struct ZEL_SINK {
+    void (*post)(void* context, unsigned int message, uintptr_t wParam, intptr_t lParam);
+    void* context;
+};
+typedef ZEL_SINK* HWND;
+
+// Device-change notifications through a sink mirror Windows: message
+// WM_DEVICECHANGE, wParam DBT_DEVICEARRIVAL or DBT_DEVICEREMOVECOMPLETE,
+// lParam a DEV_BROADCAST_DEVICEINTERFACE_A valid during the call, whose
+// dbcc_name (28 bytes into the record) holds the device path.
+#  define WM_DEVICECHANGE 0x0219
+#  define DBT_DEVICEARRIVAL 0x8000
+#  define DBT_DEVICEREMOVECOMPLETE 0x8004
+#  define DBT_DEVTYP_DEVICEINTERFACE 5
+struct ZEL_GUID {
+    uint32_t Data1;
+    uint16_t Data2, Data3;
+    uint8_t Data4[8];
+};
+struct DEV_BROADCAST_DEVICEINTERFACE_A {
+    uint32_t dbcc_size;
+    uint32_t dbcc_devicetype;
+    uint32_t dbcc_reserved;
+    ZEL_GUID dbcc_classguid;
+    char dbcc_name[1];
+};
+#endif
+
+#pragma pack(push, 1)
+// Status record posted with message 1034; the receiver frees it with
+// ZELFreeStatusBuffer.
+struct _ZEL_STATUS_RECORD {
+    int32_t unit;
+    int32_t kind;
+    int32_t range;
+    int32_t position;
+    int32_t reserved;
+    uint32_t tag;
+};
+
+struct _ZEL_STATUS {
+    unsigned char b[4]; // [1] bit 0: main processor powered; [2].[3]: USB firmware version
+};
+
+struct _ZEL_PINS {
+    unsigned char pin[6];
+};
+#pragma pack(pop)
+
+// Status record kinds.
+enum {
+    ZEL_STATUS_FILE_WRITE = 0,
+    ZEL_STATUS_FILE_READ = 1,
+    ZEL_STATUS_ITEM_BEGIN = 2,
+    ZEL_STATUS_ERASE_BEGIN = 3,
+    ZEL_STATUS_ITEM_END = 4,
+    ZEL_STATUS_CANCELLED = 6,
+    ZEL_STATUS_FW_BOOTLOADER = 7,
+    ZEL_STATUS_FW_ERASING = 8,
+    ZEL_STATUS_FW_WRITING = 9,
+    ZEL_STATUS_FW_VERIFYING = 10,
+    ZEL_STATUS_FW_FINALIZING = 11,
+    ZEL_STATUS_DISPLACED = 12,
+};
+
+struct _ZEL_ALERT_POINT {
+    uint8_t enabled;
+    uint8_t option;
+    uint16_t rangeCode; // 1..4
+    int32_t alertKind;  // 0, 1 or 3
+};
+
+struct _ZEL_LOCATION_ALERT_POINTS {
+    _ZEL_ALERT_POINT point[7];
+};
+
+struct _ZEL_CONFIGURATION {
+    int16_t family;
+    uint32_t serialNumber;
+    uint32_t auxiliary;
+    uint8_t speedTrigger;
+    uint8_t generalOption;
+    _ZEL_ALERT_POINT point[7];
+};
+
+// --- Device table and transport --------------------------------------------
+ZELUSB_API int ZELDLLInitialize();
+ZELUSB_API int ZELOpenNextAvailableDevice();
+ZELUSB_API int ZELOpenDevice(int index);
+ZELUSB_API int ZELCloseDevice(int unit);
+// Windows: an event HANDLE. Elsewhere an opaque event for ZELWaitReceiveEvent.
+ZELUSB_API void* ZELGetReceiveEventHandle(int unit);
+ZELUSB_API int ZELSetNotification(HWND recipient, char* name);
+ZELUSB_API int ZELGetDeviceString(int unit, char* buffer, int* size);
+ZELUSB_API int ZELRegisterStatusWindow(int unit, HWND window, unsigned int tag);
+ZELUSB_API int ZELFreeStatusBuffer(void* record);
+ZELUSB_API int ZELCancelIO(int unit);
+#if !defined(_WIN32)
+// Waits for the auto-reset receive event; 1 when it was signalled, 0 on time-out.
+ZELUSB_API int ZELWaitReceiveEvent(void* event, long timeoutMs);
+#endif
+
+// --- Framing and transactions ------------------------------------------------
+ZELUSB_API int ZELDoTransaction(int unit, unsigned char* request, unsigned int requestLength, unsigned char* response,
+                                unsigned int responseLength, long timeoutMs);
+ZELUSB_API int ZELDoUnframedTransaction(int unit, unsigned char* request, unsigned int requestLength,
+                                        unsigned char* response, unsigned int responseLength, long timeoutMs,
+                                        unsigned char singleReport);
+ZELUSB_API unsigned char* ZELGetFirstAvailableResponse(int unit, int* length, int* queued);
+ZELUSB_API int ZELGetLastError(int unit, unsigned long& code, unsigned long& detail);
+ZELUSB_API int ZELSendETX(int unit);
+ZELUSB_API int ZELReframe(int unit);
+
+// --- Status, power and version -----------------------------------------------
+ZELUSB_API int ZELStatus(int unit, _ZEL_STATUS* status);
+ZELUSB_API int ZELPowerOn(int unit);
+ZELUSB_API int ZELPowerOff(int unit);
+ZELUSB_API int ZELGetVersion(int unit, unsigned char& major, unsigned char& minor, unsigned char& memoryCode);
+ZELUSB_API int ZELGetVersionExtended(int unit, unsigned char& major, unsigned char& minor, unsigned char& memoryCode,
+                                     unsigned short& sectorCount, unsigned int& sectorSize, unsigned char* sectorMap);
+ZELUSB_API int ZELSetPins(int unit, _ZEL_PINS pins);
+ZELUSB_API int ZELSetInterrupts(int unit, unsigned char enable);
+ZELUSB_API int ZELUnframedGetCPUid(int unit, unsigned short* cpuId);
+ZELUSB_API int ZELUnframedSetCounter(int unit, unsigned short value);
+// cpuName must hold at least 12 bytes.
+ZELUSB_API int ZELInitDevice(int unit, unsigned char* bootMode, unsigned short* usbVersion,
+                             unsigned short* firmwareVersion, unsigned short* cpuId, unsigned char* memoryCode,
+                             char* cpuName);
+
+// --- EEPROM and configuration --------------------------------------------------
+ZELUSB_API int ZELReadEE(int unit, unsigned char address, unsigned char* buffer, unsigned char count);
+ZELUSB_API int ZELWriteEE(int unit, unsigned char address, unsigned char* data, unsigned char count);
+ZELUSB_API int ZELGetEEFamily(int unit, unsigned short& family);
+ZELUSB_API int ZELGetConfiguration(int unit, _ZEL_CONFIGURATION* configuration);
+ZELUSB_API int ZELSetSpeedTrigger(int unit, unsigned char percent);
+ZELUSB_API int ZELSetLocationAlertPoints(int unit, _ZEL_LOCATION_ALERT_POINTS points);
+ZELUSB_API int ZELSetSerialNumber(int unit, unsigned int serialNumber);
+
+// --- Raw memory and download mode ----------------------------------------------
+ZELUSB_API int ZELReadMemory(int unit, unsigned int address, unsigned char* buffer, unsigned short& length);
+ZELUSB_API int ZELWriteMemory(int unit, unsigned int address, unsigned char* data, unsigned short length);
+ZELUSB_API int ZELEraseMemory(int unit, unsigned int address);
+ZELUSB_API int ZELCopyMemory(int unit, unsigned int source, unsigned int destination, unsigned short count);
+ZELUSB_API int ZELSetDownloadMode(int unit, unsigned char mode);
+// Writes from fileName (when not null; length 0 = the whole file) or buffer.
+ZELUSB_API int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* fileName,
+                            unsigned char* buffer);
+
+// --- Virtual units (tests and demos) -------------------------------------------
+// Plugs in the unit kept in `folder` (made with bexo-sim): from now on only
+// virtual units are enumerated, and registered windows get an arrival.
+ZELUSB_API int ZELVirtualPlug(const char* folder);
+// Pulls it out again: an open unit loses its device, windows get a removal.
+ZELUSB_API int ZELVirtualUnplug(const char* folder);

@@ -1,0 +1,34 @@
+#include "clock.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace zel {
+
+namespace {
+std::atomic<bool> g_fastAllowed{false};
+constexpr long kFastDivisor = 100;
+} // namespace
+
+int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool fastClockRequested() {
+    const char* v = std::getenv("ZELUSB_FAST_CLOCK");
+    return v && std::strcmp(v, "1") == 0;
+}
+
+void setFastClockAllowed(bool allowed) { g_fastAllowed = allowed; }
+
+void fixedWait(long ms) {
+    if (ms <= 0) return;
+    if (g_fastAllowed) ms = ms / kFastDivisor > 0 ? ms / kFastDivisor : 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace zel

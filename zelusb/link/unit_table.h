@@ -1,0 +1,79 @@
+// The process-wide table of 25 units: what each open unit's receive thread
+// fills and every command reads. All per-unit state lives here.
+#pragma once
+
+#include "stream_framing.h"
+#include "zelusb.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zelhid {
+struct Device;
+}
+namespace zelplat {
+struct Event;
+}
+
+namespace zel {
+
+constexpr int kMaxUnits = 25;
+constexpr int kQueueSlots = 50;
+constexpr int kQueueKeeps = 49; // one slot is always the receive thread's to fill
+
+struct UnitRecord {
+    std::atomic<zelhid::Device*> device{nullptr};
+    std::string path;
+    bool stream = true;
+
+    // Response queue. Slots are filled by the receive thread before it takes
+    // the mutex; the mutex guards queued, readPos and lengths.
+    uint8_t slots[kQueueSlots][kSlotSize];
+    int lengths[kQueueSlots] = {};
+    int queued = 0;
+    int readPos = 0;
+    std::mutex queueMutex;
+    std::condition_variable queueChanged; // wakes receive waits at once
+    zelplat::Event* receiveEvent = nullptr;
+
+    uint8_t statusReport[8] = {};
+    std::atomic<bool> statusReady{false};
+    std::mutex statusMutex; // the report's 8 bytes are copied under it
+
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> unframed{false};
+
+    HWND statusWindow = nullptr;
+    uint32_t statusTag = 0;
+
+    uint32_t errorCode = 0;
+    uint32_t errorDetail = 0;
+
+    std::thread receiver;
+    std::mutex finishedMutex;
+    std::condition_variable finishedCv;
+    bool receiverFinished = true;
+};
+
+extern UnitRecord g_units[kMaxUnits];
+extern std::atomic<bool> g_initialised;
+extern std::atomic<bool> g_ntFamily;
+
+// The record of an open unit, or nullptr.
+UnitRecord* openRecord(int unit);
+// The record of any valid unit number (open or not), or nullptr.
+UnitRecord* record(int unit);
+
+// Queues one message (the receive thread's step); drops the oldest when 49 wait.
+void queueMessage(UnitRecord& u, const uint8_t* data, size_t length);
+
+// Starts the receive thread of an opened unit.
+void startReceiver(int unit);
+// Stops it and waits (bounded) for it to end.
+void stopReceiver(UnitRecord& u);
+
+} // namespace zel

@@ -1,0 +1,260 @@
+// Virtual Bexo units as HID devices. The units are the folders named by
+// ZELUSB_VIRTUAL (':'-separated; ';' on Windows) plus any plugged through
+// ZELVirtualPlug. While either is present, only virtual units are seen.
+#include "backends.h"
+#include "unit.h"
+#include "vstore/folder.h"
+#include "vstore/open_unit.h"
+#include "zelusb.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+namespace zelhid {
+
+// The virtual backend's own device (hid_select wraps it).
+struct VirtualDevice {
+    std::unique_ptr<vunit::OpenedUnit> opened;
+    std::string folder;
+    std::string path;
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> removalSent{false};
+    std::atomic<int64_t> lastFaultCheck{0};
+};
+
+namespace virt {
+
+namespace {
+
+#if defined(_WIN32)
+constexpr char kSeparator = ';';
+#else
+constexpr char kSeparator = ':';
+#endif
+
+std::mutex g_mutex;
+std::vector<std::string> g_plugged;
+std::vector<VirtualDevice*> g_open;
+DeviceNotify g_notify = nullptr;
+void* g_notifyContext = nullptr;
+
+VirtualDevice* self(Device* d) { return reinterpret_cast<VirtualDevice*>(d); }
+
+std::vector<std::string> environmentFolders() {
+    std::vector<std::string> out;
+    const char* list = std::getenv("ZELUSB_VIRTUAL");
+    if (!list) return out;
+    std::string s(list);
+    size_t start = 0;
+    while (start <= s.size()) {
+        const size_t end = s.find(kSeparator, start);
+        std::string item = s.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!item.empty()) out.push_back(item);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> folders() {
+    std::vector<std::string> out = environmentFolders();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (const std::string& f : g_plugged) {
+        bool seen = false;
+        for (const std::string& o : out) seen = seen || o == f;
+        if (!seen) out.push_back(f);
+    }
+    return out;
+}
+
+std::string canonical(const std::string& folder) {
+    std::error_code ec;
+    const auto p = std::filesystem::weakly_canonical(folder, ec);
+    return ec ? folder : p.string();
+}
+
+void notify(bool arrived, const std::string& path) {
+    DeviceNotify n;
+    void* context;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        n = g_notify;
+        context = g_notifyContext;
+    }
+    if (n) n(context, arrived, path);
+}
+
+int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+bool active() {
+    if (std::getenv("ZELUSB_VIRTUAL")) return true;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return !g_plugged.empty();
+}
+
+std::vector<DeviceInfo> enumerate() {
+    std::vector<DeviceInfo> out;
+    for (const std::string& folder : folders()) {
+        try {
+            if (!vunit::isUnitFolder(folder)) continue;
+            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
+            out.push_back({id.path.empty() ? canonical(folder) : id.path, id.vendorId,
+                           static_cast<uint16_t>(id.kind)});
+        } catch (const std::exception&) {
+            // A damaged unit is not a device.
+        }
+    }
+    return out;
+}
+
+Device* openExclusive(const std::string& path, bool* busy) {
+    if (busy) *busy = false;
+    for (const std::string& folder : folders()) {
+        std::string unitPath;
+        try {
+            if (!vunit::isUnitFolder(folder)) continue;
+            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
+            unitPath = id.path.empty() ? canonical(folder) : id.path;
+        } catch (const std::exception&) {
+            continue;
+        }
+        if (unitPath != path) continue;
+        std::string error;
+        auto opened = vunit::openUnitFromFolder(folder, error);
+        if (!opened) {
+            if (busy) *busy = error.find("in use") != std::string::npos;
+            return nullptr;
+        }
+        auto* d = new VirtualDevice;
+        d->opened = std::move(opened);
+        d->folder = folder;
+        d->path = path;
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_open.push_back(d);
+        return reinterpret_cast<Device*>(d);
+    }
+    return nullptr;
+}
+
+void close(Device* device) {
+    VirtualDevice* d = self(device);
+    if (!d) return;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        std::erase(g_open, d);
+    }
+    delete d; // saves what's unsaved and releases the folder
+}
+
+void setInputBuffers(Device*, int) {}
+
+WriteResult writeReport(Device* device, const uint8_t* data, size_t length, int) {
+    VirtualDevice* d = self(device);
+    WriteResult r;
+    // Faults armed while the unit is open reach it within a tenth of a second.
+    const int64_t now = steadyMs();
+    if (now - d->lastFaultCheck > 100) {
+        d->lastFaultCheck = now;
+        std::string error;
+        vunit::armPendingFaults(*d->opened, error);
+    }
+    const int taken = vunit::writeReport(*d->opened->unit, data, length);
+    if (taken < 0) {
+        r.status = WriteStatus::Failed;
+        return r;
+    }
+    r.written = static_cast<uint32_t>(taken);
+    r.status = static_cast<size_t>(taken) == length ? WriteStatus::Ok : WriteStatus::Short;
+    return r;
+}
+
+int readReports(Device* device, uint8_t* buffer, size_t capacity, int timeoutMs) {
+    VirtualDevice* d = self(device);
+    if (d->stopped) return -1;
+    const int n = vunit::readReport(*d->opened->unit, buffer, capacity, timeoutMs);
+    if (n < 0 && !d->stopped && !vunit::isPlugged(*d->opened->unit) && !d->removalSent.exchange(true))
+        notify(false, d->path); // pulled out (or powered away) under us
+    return n;
+}
+
+void stopReads(Device* device) {
+    VirtualDevice* d = self(device);
+    d->stopped = true;
+    vunit::cancelRead(*d->opened->unit);
+}
+
+bool watchDevices(DeviceNotify n, void* context) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_notify = n;
+    g_notifyContext = context;
+    return true;
+}
+
+bool isVirtual(const Device*) { return true; }
+
+bool plug(const std::string& folder, std::string& path) {
+    try {
+        if (!vunit::isUnitFolder(folder)) return false;
+        const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
+        path = id.path.empty() ? canonical(folder) : id.path;
+    } catch (const std::exception&) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (const std::string& f : g_plugged)
+            if (f == folder) return true;
+        g_plugged.push_back(folder);
+    }
+    notify(true, path);
+    return true;
+}
+
+bool unplug(const std::string& folder) {
+    std::string path;
+    bool known = false;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (auto it = g_plugged.begin(); it != g_plugged.end(); ++it) {
+            if (*it == folder) {
+                g_plugged.erase(it);
+                known = true;
+                break;
+            }
+        }
+        for (VirtualDevice* d : g_open) {
+            if (d->folder != folder) continue;
+            path = d->path;
+            d->removalSent = true;
+            vunit::unplug(*d->opened->unit);
+        }
+    }
+    if (path.empty()) {
+        try {
+            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
+            path = id.path.empty() ? canonical(folder) : id.path;
+        } catch (const std::exception&) {
+        }
+    }
+    if (known || !path.empty()) notify(false, path);
+    return known;
+}
+
+} // namespace virt
+} // namespace zelhid
+
+int ZELVirtualPlug(const char* folder) {
+    std::string path;
+    return folder && zelhid::virt::plug(folder, path) ? 1 : 0;
+}
+
+int ZELVirtualUnplug(const char* folder) { return folder && zelhid::virt::unplug(folder) ? 1 : 0; }
