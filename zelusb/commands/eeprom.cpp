@@ -17,8 +17,10 @@ int ZELReadEE(int unit, unsigned char address, unsigned char* buffer, unsigned c
 }
 
 int ZELWriteEE(int unit, unsigned char address, unsigned char* data, unsigned char count) {
-    std::vector<uint8_t> request{0x08, address};
-    if (count && data) request.insert(request.end(), data, data + count);
+    std::vector<uint8_t> request(2u + (data ? count : 0u));
+    request[0] = 0x08;
+    request[1] = address;
+    if (data && count) std::memcpy(request.data() + 2, data, count);
     std::vector<uint8_t> answer;
     return exchange(unit, request, Exchange{1, 0x0B, 0x0C}, answer) ? 1 : 0;
 }
