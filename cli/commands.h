@@ -5,3 +5,4 @@
 #include <CLI/CLI.hpp>
 
 void addConvertCommand(CLI::App& app);
+void addInfoCommand(CLI::App& app);

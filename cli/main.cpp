@@ -1,9 +1,10 @@
 #include "commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"Tools for Bexo GPS logger logs.", "bexolog"};
+    CLI::App app{"Tools for Bexo GPS loggers and their logs.", "bexolog"};
     app.require_subcommand(1);
     addConvertCommand(app);
+    addInfoCommand(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
 }
