@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
-#include <system_error>
 
 namespace zelhid {
 
@@ -71,10 +70,17 @@ std::vector<std::string> folders() {
     return out;
 }
 
-std::string canonical(const std::string& folder) {
-    std::error_code ec;
-    const auto p = std::filesystem::weakly_canonical(folder, ec);
-    return ec ? folder : p.string();
+// The path the host sees for the unit in `folder`; empty when it holds none.
+std::string unitPath(const std::string& folder, uint16_t* vendor = nullptr, uint16_t* product = nullptr) {
+    try {
+        if (!vunit::isUnitFolder(folder)) return {};
+        const vunit::Identity id = vunit::loadUnitIdentity(folder);
+        if (vendor) *vendor = id.vendorId;
+        if (product) *product = static_cast<uint16_t>(id.kind);
+        return id.path;
+    } catch (const std::exception&) {
+        return {}; // a damaged unit is not a device
+    }
 }
 
 void notify(bool arrived, const std::string& path) {
@@ -104,14 +110,9 @@ bool active() {
 std::vector<DeviceInfo> enumerate() {
     std::vector<DeviceInfo> out;
     for (const std::string& folder : folders()) {
-        try {
-            if (!vunit::isUnitFolder(folder)) continue;
-            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
-            out.push_back({id.path.empty() ? canonical(folder) : id.path, id.vendorId,
-                           static_cast<uint16_t>(id.kind)});
-        } catch (const std::exception&) {
-            // A damaged unit is not a device.
-        }
+        DeviceInfo info;
+        info.path = unitPath(folder, &info.vendorId, &info.productId);
+        if (!info.path.empty()) out.push_back(info);
     }
     return out;
 }
@@ -119,15 +120,7 @@ std::vector<DeviceInfo> enumerate() {
 Device* openExclusive(const std::string& path, bool* busy) {
     if (busy) *busy = false;
     for (const std::string& folder : folders()) {
-        std::string unitPath;
-        try {
-            if (!vunit::isUnitFolder(folder)) continue;
-            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
-            unitPath = id.path.empty() ? canonical(folder) : id.path;
-        } catch (const std::exception&) {
-            continue;
-        }
-        if (unitPath != path) continue;
+        if (unitPath(folder) != path) continue;
         std::string error;
         auto opened = vunit::openUnitFromFolder(folder, error);
         if (!opened) {
@@ -202,13 +195,8 @@ bool watchDevices(DeviceNotify n, void* context) {
 bool isVirtual(const Device*) { return true; }
 
 bool plug(const std::string& folder, std::string& path) {
-    try {
-        if (!vunit::isUnitFolder(folder)) return false;
-        const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
-        path = id.path.empty() ? canonical(folder) : id.path;
-    } catch (const std::exception&) {
-        return false;
-    }
+    path = unitPath(folder);
+    if (path.empty()) return false;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         for (const std::string& f : g_plugged)
@@ -238,13 +226,7 @@ bool unplug(const std::string& folder) {
             vunit::unplug(*d->opened->unit);
         }
     }
-    if (path.empty()) {
-        try {
-            const vunit::Identity id = vunit::loadUnitFolder(folder).identity;
-            path = id.path.empty() ? canonical(folder) : id.path;
-        } catch (const std::exception&) {
-        }
-    }
+    if (path.empty()) path = unitPath(folder);
     if (known || !path.empty()) notify(false, path);
     return known;
 }
