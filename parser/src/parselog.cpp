@@ -25,10 +25,22 @@
 // fraction f (after the family's left shift, cut to 16 bits) is
 // f * 65536 / 14316 units of 1/600000 degree. Date word: day bits 0-4,
 // month 5-8, year-2000 9-14, bit 15 = bit 16 of the seconds count.
+//
+// Speed: the caller counts first and fills second, so each pass has its own
+// loop. Counting a family 2-5 run only has to find where its points stop
+// (every one of them is valid). Both passes take eight points at a time when
+// 24 bytes hold no code byte and no 0x00/0xFF, one point at a time after a
+// four-byte test otherwise, and leave the rest to the exact byte-by-byte
+// reader near a run's end or the image's end.
 #include "bexolog_parser.h"
 
+#include <bit>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#if defined(__x86_64__) && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -44,6 +56,59 @@ uint32_t u32(const unsigned char* b) {
     return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
            (static_cast<uint32_t>(b[3]) << 24);
 }
+
+// Image bytes as little-endian words: byte i of the image is byte i (bits
+// 8i..8i+7) of the word on any host.
+uint32_t load32(const unsigned char* b) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t v;
+        std::memcpy(&v, b, sizeof v);
+        return v;
+    } else {
+        return u32(b);
+    }
+}
+uint64_t load64(const unsigned char* b) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint64_t v;
+        std::memcpy(&v, b, sizeof v);
+        return v;
+    } else {
+        return u32(b) | (static_cast<uint64_t>(u32(b + 4)) << 32);
+    }
+}
+
+// Bit 7 of each byte of the result is set where that byte of w is neither
+// 0x00 nor 0xFF; the other bits are noise. A byte is one of those two exactly
+// when its eight bits are all equal, i.e. when it XORed with itself shifted
+// by one is 0 in bits 0-6; adding 0x7F then carries into bit 7 for every
+// other byte, never further.
+template <typename W>
+constexpr W kLow7 = static_cast<W>(~W{0}) / 0xFF * 0x7F;
+template <typename W>
+constexpr W keptBytes(W w) {
+    return static_cast<W>(((w ^ (w >> 1)) & kLow7<W>) + kLow7<W>);
+}
+
+// Whether the 24 bytes at q are eight points of families 3-5 without code
+// bytes, none of them ending the run: the common case, taken in one test.
+bool plainBlock(const unsigned char* q) {
+    const uint64_t w0 = load64(q), w1 = load64(q + 8), w2 = load64(q + 16);
+    const uint64_t kept = keptBytes(w0) & keptBytes(w1) & keptBytes(w2);
+    const uint64_t firsts = (w0 & 0x0080000080000080u) | (w1 & 0x8000008000008000u) | (w2 & 0x0000800000800000u);
+    return (kept | kLow7<uint64_t>) == ~uint64_t{0} && firsts == 0;
+}
+
+// The size (3, or 4 with a code byte) of the family 3-5 point at q when none
+// of its bytes ends the run, else 0. Reads four bytes.
+unsigned keptPointSize(const unsigned char* q) {
+    const uint32_t w = load32(q);
+    const uint32_t code = (w >> 7) & 1u;
+    const uint32_t need = code ? 0x80808080u : 0x808080u;
+    return (keptBytes(w) & need) == need ? 3 + code : 0;
+}
+
+bool endsRun(unsigned char b) { return b == 0x00 || b == 0xFF; }
 
 // Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -66,34 +131,63 @@ int64_t midnightUtc(int year, int month, int day) {
     return (daysFromCivil(y, static_cast<unsigned>(m0 + 1), 1) + (day - 1)) * 86400;
 }
 
-double fractionUnits(uint16_t stored, unsigned shift) {
-    const uint32_t f = static_cast<uint16_t>(static_cast<uint32_t>(stored) << shift);
-    return static_cast<double>((f * 65536u) / 14316u);
-}
-
-double degreeCoordinate(uint8_t degreeByte, uint16_t fraction, unsigned shift) {
-    double units = fractionUnits(fraction, shift);
-    if (degreeByte & 0x80) units += 300000.0;
-    return static_cast<double>(degreeByte & 0x7F) + units * kPerUnit;
-}
-
-// Family-1 coordinate from its origin; false when outside the range or the
-// divisor is 0 (such points are not valid).
-bool familyOneCoordinate(uint16_t value, uint32_t origin, uint32_t range, uint16_t divisor, double& out) {
-    if (divisor == 0) return false;
+// Family-1 coordinate of a point already known to be in range.
+double familyOneCoordinate(uint16_t value, uint32_t origin, uint16_t divisor) {
     const uint32_t offset = ((65536u - value) % 65536u) * 65536u / divisor;
-    if (offset > range) return false;
     uint32_t fraction = offset + (origin & 0xFFFFFFu);
     uint32_t degrees = origin >> 24;
     if (fraction >= 600000u) {
         degrees = (degrees + fraction / 600000u) & 0xFFu;
         fraction %= 600000u;
     }
-    out = static_cast<double>(degrees) + static_cast<double>(fraction) * kPerUnit;
-    return true;
+    return static_cast<double>(degrees) + static_cast<double>(fraction) * kPerUnit;
 }
 
-struct Run {
+// The offset ((65536 - value) mod 65536) * 65536 / divisor stays within the
+// range exactly when the dividend is below (range + 1) * divisor, so the range
+// test needs no division. A divisor of 0 gives a bound of 0: no point is valid.
+uint64_t familyOneBound(uint32_t range, uint16_t divisor) { return (static_cast<uint64_t>(range) + 1) * divisor; }
+bool familyOneInRange(uint32_t value, uint64_t bound) { return (((65536u - value) & 0xFFFFu) << 16) < bound; }
+
+// The record's time: the run's midnight plus the seconds count mod 86400. It
+// runs on by the step and is recomputed from the count only when the time of
+// day reaches 86400 or the 32-bit count would wrap (a long enough run does).
+// Midnights lie between 1999 and 2064, far from the ends of 64 bits; the
+// record keeps the low 32 bits.
+struct Clock {
+    uint64_t midnight = 0;
+    uint64_t now = 0;  // midnight + time of day
+    uint64_t due = 0;  // `now` at which to recompute
+    uint64_t then = 0; // `now` when last recomputed
+    uint32_t seconds = 0; // the count when last recomputed
+    uint32_t step = 1;
+
+    void start(int64_t midnightSeconds, uint32_t count, uint32_t interval) {
+        midnight = static_cast<uint64_t>(midnightSeconds);
+        step = interval + 1u;
+        seconds = count;
+        resync();
+    }
+    void resync() {
+        const uint64_t tod = seconds % 86400u;
+        const uint64_t toWrap = tod + ((uint64_t{1} << 32) - seconds);
+        now = then = midnight + tod;
+        due = midnight + (toWrap < 86400u ? toWrap : 86400u);
+    }
+    // Whether the next n ticks can skip the test.
+    bool roomFor(unsigned n) const { return now + uint64_t{n} * step < due; }
+    void advance() { now += step; }
+    void tick() {
+        now += step;
+        if (now >= due) {
+            seconds += static_cast<uint32_t>(now - then);
+            resync();
+        }
+    }
+    uint32_t time() const { return static_cast<uint32_t>(now); }
+};
+
+struct Header {
     int family = 0;
     uint16_t first = 0;  // running value of the first delta's coordinate
     uint16_t second = 0; // running value of the second delta's coordinate
@@ -105,14 +199,14 @@ struct Run {
     uint8_t speedScale = 0;
     unsigned shift = 0;
     int64_t midnight = 0; // UTC seconds of the run's date
-    uint32_t seconds = 0; // seconds count within the run
+    uint32_t seconds = 0; // seconds count of the header's point
     uint8_t flags = 1;
     // family 1
     uint32_t latOrigin = 0, lonOrigin = 0, latRange = 0, lonRange = 0;
     uint16_t latDiv = 0, lonDiv = 0;
 };
 
-void startRun(Run& r, const unsigned char* h) {
+void readHeader(Header& r, const unsigned char* h) {
     uint16_t date = 0, secs = 0;
     switch (r.family) {
     case 1:
@@ -172,80 +266,369 @@ void startRun(Run& r, const unsigned char* h) {
     r.seconds = secs + ((date & 0x8000u) ? 65536u : 0u);
 }
 
-// Fills `out` for the run's current point; false when the point is not valid.
-bool makeRecord(const Run& r, LogRecord& out) {
-    double lat = 0, lon = 0;
-    double speed = 0;
-    if (r.family == 1) {
-        if (!familyOneCoordinate(r.second, r.lonOrigin, r.lonRange, r.lonDiv, lon)) return false;
-        if (!familyOneCoordinate(r.first, r.latOrigin, r.latRange, r.latDiv, lat)) return false;
-        lon = -lon;
-    } else {
-        lat = degreeCoordinate(r.latDeg, r.second, r.shift);
-        lon = degreeCoordinate(r.lonDeg, r.first, r.shift);
-        if (r.family == 5) {
-            if (r.hemisphere & 0x20) lon += 128.0;
-            if (r.hemisphere & 0x40) lon = -lon;
-            if (!(r.hemisphere & 0x80)) lat = -lat;
-            if (r.speedScale != 0) speed = r.speed / (10.0 / r.speedScale) * 1.852;
-        } else {
-            lon = -lon;
-            if (r.family != 2) speed = r.speed * 1.852;
+// How a point read ended.
+enum class Read { point, runEnd, imageEnd };
+
+// The exact reader of a family 3-5 point at q: the first 0x00/0xFF byte ends
+// the run with q left on it, and a point the image cuts short ends the parse.
+// A code byte read before the end still sets `code`; after an end the run's
+// state no longer matters.
+Read readTimedPoint(const unsigned char*& q, const unsigned char* end, uint8_t& code, unsigned char d[3]) {
+    if (end - q < 3) return Read::imageEnd;
+    const unsigned char* b = q;
+    if (endsRun(*b)) return Read::runEnd;
+    if (*b & 0x80) code = static_cast<uint8_t>(*b++ & 0x7F);
+    for (int i = 0; i < 3; ++i, ++b) {
+        if (b == end) return Read::imageEnd;
+        if (endsRun(*b)) {
+            q = b;
+            return Read::runEnd;
         }
+        d[i] = *b;
     }
-    const int64_t t = r.midnight + r.seconds % 86400u;
-    // Past 2038 the low 32 bits are kept: the value then reads as negative
-    // (shown as an unknown time) and stays exact for readers taking it unsigned.
-    out.time = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(t)));
-    out.latitude = static_cast<float>(lat);
-    out.longitude = static_cast<float>(lon);
-    out.speed = static_cast<float>(speed);
-    out.speedLimit = kSpeedLimits[r.limitCode & 0x0F];
-    out.flags = r.flags;
+    q = b;
+    return Read::point;
+}
+
+// The same for the two-byte points of families 1 and 2. A point is only read
+// while three bytes remain, so the image cannot cut it short.
+Read readPairPoint(const unsigned char*& q, const unsigned char* end, unsigned char d[2]) {
+    if (end - q < 3) return Read::imageEnd;
+    if (endsRun(q[0])) return Read::runEnd;
+    if (endsRun(q[1])) {
+        ++q;
+        return Read::runEnd;
+    }
+    d[0] = q[0];
+    d[1] = q[1];
+    q += 2;
+    return Read::point;
+}
+
+// Counts the points of a family 3-5 run from its header's on; false when the
+// image ended.
+bool countTimedRun(const unsigned char*& cursor, const unsigned char* end, int& found) {
+    const unsigned char* q = cursor;
+    int n = 1;
+    for (;;) {
+        while (end - q >= 24) {
+            if (plainBlock(q)) {
+                q += 24;
+                n += 8;
+                continue;
+            }
+            const unsigned size = keptPointSize(q);
+            if (!size) break;
+            q += size;
+            ++n;
+        }
+        uint8_t code = 0;
+        unsigned char d[3];
+        const Read r = readTimedPoint(q, end, code, d);
+        if (r != Read::point) {
+            cursor = q;
+            found += n;
+            return r == Read::runEnd;
+        }
+        ++n;
+    }
+}
+
+bool countPairRun(const unsigned char*& cursor, const unsigned char* end, int& found) {
+    const unsigned char* q = cursor;
+    int n = 1;
+    for (;;) {
+        while (end - q >= 4) {
+            if ((keptBytes(load32(q)) & 0x8080u) != 0x8080u) break;
+            q += 2;
+            ++n;
+        }
+        unsigned char d[2];
+        const Read r = readPairPoint(q, end, d);
+        if (r != Read::point) {
+            cursor = q;
+            found += n;
+            return r == Read::runEnd;
+        }
+        ++n;
+    }
+}
+
+// Family 1 needs each point's position to know whether it is valid.
+template <bool Fill>
+bool familyOneRun(const Header& h, const unsigned char*& q, const unsigned char* end, LogRecord*& out, int& found) {
+    const uint64_t latBound = familyOneBound(h.latRange, h.latDiv);
+    const uint64_t lonBound = familyOneBound(h.lonRange, h.lonDiv);
+    const uint8_t limit = kSpeedLimits[9];
+    uint32_t lat = h.first, lon = h.second;
+    uint8_t flags = h.flags;
+    Clock clock;
+    if constexpr (Fill) clock.start(h.midnight, h.seconds, 0);
+    for (;;) {
+        if (familyOneInRange(lat, latBound) && familyOneInRange(lon, lonBound)) {
+            if constexpr (Fill) {
+                LogRecord& r = *out++;
+                r.time = static_cast<int32_t>(clock.time());
+                r.latitude = static_cast<float>(familyOneCoordinate(static_cast<uint16_t>(lat), h.latOrigin, h.latDiv));
+                r.longitude =
+                    static_cast<float>(-familyOneCoordinate(static_cast<uint16_t>(lon), h.lonOrigin, h.lonDiv));
+                r.speed = 0.0f;
+                r.speedLimit = limit;
+                r.flags = flags;
+            } else {
+                ++found;
+            }
+        }
+        unsigned char d[2];
+        const Read r = readPairPoint(q, end, d);
+        if (r != Read::point) return r == Read::runEnd;
+        lat = (lat + d[0] - 128) & 0xFFFFu;
+        lon = (lon + d[1] - 128) & 0xFFFFu;
+        flags = 0;
+        if (d[0] == 0xFE && d[1] == 0xFE) {
+            lat = (lat - 126) & 0xFFFFu;
+            lon = (lon - 126) & 0xFFFFu;
+            flags = 8;
+        }
+        if constexpr (Fill) clock.tick();
+    }
+}
+
+uint32_t floatBits(double v) {
+    const float f = static_cast<float>(v);
+    uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+// The record's speed, computed the family's way (0 without a speed).
+uint32_t speedBits(bool moving, int family, uint16_t speed, double divisor) {
+    if (!moving) return floatBits(0.0);
+    return floatBits(family == 5 ? speed / divisor * 1.852 : speed * 1.852);
+}
+
+// speedLimit and flags as they lie in the record.
+uint16_t limitAndFlags(uint8_t limit, uint8_t flags) {
+    const unsigned char b[2] = {limit, flags};
+    uint16_t v;
+    std::memcpy(&v, b, sizeof v);
+    return v;
+}
+
+// X / 14316 by one multiplication, for X = f * 65536 (f below 65536), the
+// only dividends a fraction gives.
+constexpr uint64_t kUnitMagic = 1228847866;
+constexpr unsigned kUnitShift = 44;
+constexpr bool unitMagicExact() {
+    for (uint64_t x = 0; x < (uint64_t{1} << 32); x += 65536)
+        if ((x * kUnitMagic) >> kUnitShift != x / 14316) return false;
     return true;
 }
+static_assert(unitMagicExact());
 
-bool familyOneValid(const Run& r) {
-    double unused;
-    return familyOneCoordinate(r.second, r.lonOrigin, r.lonRange, r.lonDiv, unused) &&
-           familyOneCoordinate(r.first, r.latOrigin, r.latRange, r.latDiv, unused);
+uint32_t fractionUnits(uint32_t shifted) {
+    return static_cast<uint32_t>((uint64_t{shifted} * kUnitMagic) >> kUnitShift);
 }
 
-bool endsRun(unsigned char b) { return b == 0x00 || b == 0xFF; }
-
-} // namespace
-
-extern "C" BEXOLOG_PARSER_API void set_oldest_usable_version(int version) {
-    g_oldestUsableVersion = static_cast<uint8_t>(version & 0xFF);
+// The size of a running fraction v (only its low 16 bits count) in units:
+// fractionUnits of v shifted by `shift` (the family's shift + 16). Without a
+// family shift the cut to 16 bits is a zero extension and the * 65536 goes
+// into the shift after the multiplication.
+template <bool Unshifted>
+uint32_t unitsOf(uint32_t v, unsigned shift) {
+    if constexpr (Unshifted) return static_cast<uint32_t>((uint64_t{v & 0xFFFFu} * kUnitMagic) >> (kUnitShift - 16));
+    return fractionUnits(v << shift);
 }
 
-extern "C" BEXOLOG_PARSER_API int parselog(const unsigned char* image, int length, LogRecord* records, int* count) {
-    if (count) *count = 0;
-    if (!image || length < 0) length = 0;
-    const int64_t len = length;
+// Two lanes of latitude then longitude (GNU vector extensions).
+typedef int32_t IntPair __attribute__((vector_size(8)));
+typedef double DoublePair __attribute__((vector_size(16)));
+typedef float FloatPair __attribute__((vector_size(8)));
+static_assert(offsetof(LogRecord, longitude) == offsetof(LogRecord, latitude) + 4);
+
+// The two values below 2^31 as doubles (exact), and two doubles stored as
+// two floats at p: a single conversion each way on x86-64.
+DoublePair toDoubles(uint32_t a, uint32_t b) {
+#if defined(__x86_64__) && defined(__SSE2__)
+    return _mm_cvtepi32_pd(_mm_cvtsi64_si128(static_cast<long long>(a | (uint64_t{b} << 32))));
+#else
+    const IntPair v = {static_cast<int32_t>(a), static_cast<int32_t>(b)};
+    return __builtin_convertvector(v, DoublePair);
+#endif
+}
+void storeFloats(unsigned char* p, DoublePair v) {
+#if defined(__x86_64__) && defined(__SSE2__)
+    _mm_storel_pi(reinterpret_cast<__m64*>(p), _mm_cvtpd_ps(v));
+#else
+    const FloatPair f = __builtin_convertvector(v, FloatPair);
+    std::memcpy(p, &f, sizeof f);
+#endif
+}
+
+// Forced inline: the record code appears at several places in the loop and
+// must not become a call on the locals' addresses at any optimisation level.
+#define BEXO_INLINE __attribute__((always_inline))
+
+// Writes the records of a family 2-5 run (Timed: families 3-5); false when
+// the image ended. Every per-run choice is settled before the loop, the
+// rarer ones (the 128 degrees, a shifted fraction) as template arguments; the
+// speed's float is kept between points since it seldom changes. The cursors
+// are locals, so that the record stores cannot be taken to overwrite them,
+// and the function stays out of line so that the parse loop's own state does
+// not crowd its registers.
+template <bool Timed, bool Add128, bool Unshifted>
+[[gnu::noinline]] bool fillGridRun(const Header& h, const unsigned char*& cursor, const unsigned char* end,
+                                   LogRecord*& records) {
+    const int family = h.family;
+    double latSign = 1.0, lonSign = -1.0;
+    if (family == 5) {
+        lonSign = (h.hemisphere & 0x40) ? -1.0 : 1.0;
+        latSign = (h.hemisphere & 0x80) ? 1.0 : -1.0;
+    }
+    // Rounding is symmetric, so (a + b) * s equals a * s + b * s bit for bit
+    // when s is 1 or -1 (zeros included): the signs go into the constants.
+    const double latBase = (h.latDeg & 0x7F) * latSign, lonBase = (h.lonDeg & 0x7F) * lonSign;
+    const double latUnit = kPerUnit * latSign, lonUnit = kPerUnit * lonSign;
+    const double lonAdd = 128.0 * lonSign;
+    const double latHalf = (h.latDeg & 0x80) ? 300000.0 : 0.0, lonHalf = (h.lonDeg & 0x80) ? 300000.0 : 0.0;
+    const unsigned shift = h.shift + 16; // the family's shift, the cut to 16 bits and the * 65536
+
+    const bool moving = family == 3 || family == 4 || (family == 5 && h.speedScale != 0);
+    const double speedDivisor = family == 5 && h.speedScale != 0 ? 10.0 / h.speedScale : 1.0;
+    uint16_t speed = h.speed;
+    uint32_t speedOut = speedBits(moving, family, speed, speedDivisor);
+    uint16_t later = limitAndFlags(kSpeedLimits[h.limitCode & 0x0F], 0); // tail of the later records
+    uint32_t lon = h.first, lat = h.second; // only the low 16 bits count
+    Clock clock;
+    clock.start(h.midnight, h.seconds, h.interval);
+    const unsigned char* q = cursor;
+    unsigned char* o = reinterpret_cast<unsigned char*>(records);
+
+    // Latitude and longitude go through the same steps side by side, lane by
+    // lane exactly as one at a time. Adding -0.0 leaves any value as it is.
+    const DoublePair base = {latBase, lonBase}, unit = {latUnit, lonUnit}, half = {latHalf, lonHalf};
+    const DoublePair after = {-0.0, lonAdd};
+    auto emit = [&](uint16_t tail) BEXO_INLINE {
+        const DoublePair units = toDoubles(unitsOf<Unshifted>(lat, shift), unitsOf<Unshifted>(lon, shift));
+        DoublePair position = base + (units + half) * unit;
+        if constexpr (Add128) position += after;
+        storeFloats(o + offsetof(LogRecord, latitude), position);
+        const uint32_t t = clock.time();
+        std::memcpy(o + offsetof(LogRecord, time), &t, 4);
+        std::memcpy(o + offsetof(LogRecord, speed), &speedOut, 4);
+        std::memcpy(o + offsetof(LogRecord, speedLimit), &tail, 2);
+        o += sizeof(LogRecord);
+    };
+    // One more point from its speed delta and the deltas of the longitude and
+    // the latitude fraction.
+    auto point = [&](unsigned s, unsigned x, unsigned y, bool dayChecked) BEXO_INLINE {
+        if (s != 64) {
+            speed = static_cast<uint16_t>(speed + static_cast<int8_t>(static_cast<uint8_t>(s - 64)));
+            speedOut = speedBits(moving, family, speed, speedDivisor);
+        }
+        lon += x - 128;
+        lat += y - 128;
+        if (dayChecked)
+            clock.advance();
+        else
+            clock.tick();
+        emit(later);
+    };
+
+    emit(limitAndFlags(kSpeedLimits[h.limitCode & 0x0F], h.flags));
+    Read r;
+    if constexpr (Timed) {
+        for (;;) {
+            while (end - q >= 24) {
+                // Eight points at once; their times skip the day-wrap test
+                // when none of them can reach it.
+                if (plainBlock(q) && clock.roomFor(8)) {
+                    point(q[0], q[1], q[2], true);
+                    point(q[3], q[4], q[5], true);
+                    point(q[6], q[7], q[8], true);
+                    point(q[9], q[10], q[11], true);
+                    point(q[12], q[13], q[14], true);
+                    point(q[15], q[16], q[17], true);
+                    point(q[18], q[19], q[20], true);
+                    point(q[21], q[22], q[23], true);
+                    q += 24;
+                    continue;
+                }
+                const unsigned size = keptPointSize(q);
+                if (!size) break;
+                if (size == 4) later = limitAndFlags(kSpeedLimits[*q++ & 0x0F], 0);
+                point(q[0], q[1], q[2], false);
+                q += 3;
+            }
+            uint8_t code = 0xFF; // no code byte
+            unsigned char d[3];
+            r = readTimedPoint(q, end, code, d);
+            if (r != Read::point) break;
+            if (code != 0xFF) later = limitAndFlags(kSpeedLimits[code & 0x0F], 0);
+            point(d[0], d[1], d[2], false);
+        }
+    } else {
+        for (;;) {
+            unsigned char d[2];
+            r = readPairPoint(q, end, d);
+            if (r != Read::point) break;
+            point(64, d[0], d[1], false);
+        }
+    }
+    cursor = q;
+    records = reinterpret_cast<LogRecord*>(o);
+    return r == Read::runEnd;
+}
+
+#undef BEXO_INLINE
+
+bool fillRun(const Header& h, const unsigned char*& q, const unsigned char* end, LogRecord*& out) {
+    if (h.family == 2) return fillGridRun<false, false, true>(h, q, end, out);
+    const bool add = h.family == 5 && (h.hemisphere & 0x20);
+    const bool unshifted = h.shift == 0;
+    if (add) {
+        return unshifted ? fillGridRun<true, true, true>(h, q, end, out)
+                         : fillGridRun<true, true, false>(h, q, end, out);
+    }
+    return unshifted ? fillGridRun<true, false, true>(h, q, end, out) : fillGridRun<true, false, false>(h, q, end, out);
+}
+
+// Finds the next run's marker from `p`; 0 when the image ends first. Only
+// bytes with at least two more after them are looked at.
+int scanForMarker(const unsigned char* image, int64_t len, int64_t& p) {
+    int zeros = 0;
+    while (len - p >= 3) {
+        if (zeros == 0 && image[p] != 0) {
+            // Until a zero turns up nothing changes: skip to it.
+            const void* z = std::memchr(image + p, 0, static_cast<size_t>(len - 2 - p));
+            if (!z) return 0;
+            p = static_cast<const unsigned char*>(z) - image;
+        }
+        const unsigned char b = image[p++];
+        if (b > 4) {
+            zeros = 0;
+        } else if (zeros == 3 && b >= 1) {
+            return b;
+        } else if (b == 0 && zeros < 3) {
+            ++zeros;
+        }
+    }
+    return 0;
+}
+
+template <bool Fill>
+int parse(const unsigned char* image, int64_t len, LogRecord* records) {
     int64_t p = 0;
     int found = 0;
     int lastFamily = 0;
     LogRecord* out = records;
+    const unsigned char* const end = image + len;
 
     for (;;) {
-        // 1. Scan for a sync of three zeros followed by a marker 1-4.
-        int zeros = 0;
-        int marker = 0;
-        while (len - p >= 3) {
-            const unsigned char b = image[p++];
-            if (b > 4) {
-                zeros = 0;
-            } else if (zeros == 3 && b >= 1) {
-                marker = b;
-                break;
-            } else if (b == 0 && zeros < 3) {
-                ++zeros;
-            }
-        }
+        const int marker = scanForMarker(image, len, p);
         if (!marker) break;
 
-        // 2. Family; marker 4's version byte is the header's first byte.
+        // Marker 4's version byte is the header's first byte.
         const int family = marker < 4 ? marker : (image[p] + 3) & 0xFF;
         lastFamily = family;
         if (family < 1 || family > 5) {
@@ -256,81 +639,42 @@ extern "C" BEXOLOG_PARSER_API int parselog(const unsigned char* image, int lengt
             continue;
         }
 
-        // 3. Header.
         const int size = kHeaderSize[family];
         if (len - p < size) break;
-        unsigned char header[28];
-        std::memcpy(header, image + p, static_cast<size_t>(size));
+        unsigned char bytes[28];
+        std::memcpy(bytes, image + p, static_cast<size_t>(size));
         p += size;
-        Run run;
-        run.family = family;
-        startRun(run, header);
+        Header header;
+        header.family = family;
+        readHeader(header, bytes);
 
-        // 4-5. Points, until an end byte or the end of the image.
-        bool imageEnded = false;
-        for (;;) {
-            if (records) {
-                if (makeRecord(run, *out)) {
-                    ++out;
-                    ++found;
-                }
-            } else if (run.family != 1 || familyOneValid(run)) {
-                ++found;
-            }
-
-            if (len - p < 3) {
-                imageEnded = true;
-                break;
-            }
-            const bool withSpeed = run.family >= 3;
-            const int needed = withSpeed ? 3 : 2;
-            unsigned char d[3];
-            int got = 0;
-            int64_t q = p;
-            bool runEnded = false;
-            bool codeSeen = false;
-            while (got < needed) {
-                if (q >= len) {
-                    imageEnded = true; // a point cut short by the image's end
-                    break;
-                }
-                const unsigned char b = image[q];
-                if (endsRun(b)) {
-                    runEnded = true;
-                    break;
-                }
-                ++q;
-                if (withSpeed && got == 0 && !codeSeen && (b & 0x80)) {
-                    run.limitCode = b & 0x7F;
-                    codeSeen = true;
-                    continue;
-                }
-                d[got++] = b;
-            }
-            if (imageEnded) break;
-            if (runEnded) {
-                p = q;
-                break;
-            }
-            p = q;
-            const unsigned char* deltas = d;
-            if (withSpeed) {
-                run.speed = static_cast<uint16_t>(run.speed + static_cast<int8_t>(static_cast<uint8_t>(d[0] - 64)));
-                ++deltas;
-            }
-            run.first = static_cast<uint16_t>(run.first + deltas[0] - 128);
-            run.second = static_cast<uint16_t>(run.second + deltas[1] - 128);
-            run.seconds += run.interval + 1u;
-            run.flags = 0;
-            if (run.family == 1 && deltas[0] == 0xFE && deltas[1] == 0xFE) {
-                run.first = static_cast<uint16_t>(run.first - 126);
-                run.second = static_cast<uint16_t>(run.second - 126);
-                run.flags = 8;
-            }
+        const unsigned char* q = image + p;
+        bool more;
+        if (family == 1) {
+            more = familyOneRun<Fill>(header, q, end, out, found);
+        } else if constexpr (Fill) {
+            more = fillRun(header, q, end, out);
+        } else {
+            more = family == 2 ? countPairRun(q, end, found) : countTimedRun(q, end, found);
         }
-        if (imageEnded) break;
+        if (!more) break;
+        p = q - image;
     }
 
-    if (count) *count = lastFamily < g_oldestUsableVersion ? 0 : found;
+    if constexpr (Fill) found = static_cast<int>(out - records);
+    return lastFamily < g_oldestUsableVersion ? 0 : found;
+}
+
+} // namespace
+
+extern "C" BEXOLOG_PARSER_API void set_oldest_usable_version(int version) {
+    g_oldestUsableVersion = static_cast<uint8_t>(version & 0xFF);
+}
+
+extern "C" BEXOLOG_PARSER_API int parselog(const unsigned char* image, int length, LogRecord* records, int* count) {
+    if (count) *count = 0;
+    if (!image || length < 0) length = 0;
+    const int n = records ? parse<true>(image, length, records) : parse<false>(image, length, nullptr);
+    if (count) *count = n;
     return 1;
 }

@@ -142,7 +142,7 @@ TEST(WriteFile, ErasedPagesAreNotSent) {
     Opened o(spec);
     const std::string before = o.plugged->trace();
     std::vector<uint8_t> erased(65536, 0xFF);
-    unsigned long length = erased.size();
+    unsigned long length = static_cast<unsigned long>(erased.size());
     EXPECT_EQ(ZELWriteFile(o.unit, kSector5, length, nullptr, erased.data()), 1);
     EXPECT_EQ(length, 65536u);
     EXPECT_EQ(o.plugged->trace(), before); // not one report went out

@@ -56,9 +56,9 @@ int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* f
             u->cancel = false;
             return finish(kCancelled);
         }
-        size_t taken;
+        unsigned long taken;
         if (file) {
-            taken = std::fread(page, 1, chunk, file);
+            taken = static_cast<unsigned long>(std::fread(page, 1, chunk, file));
         } else {
             std::memcpy(page, buffer + position, chunk);
             taken = chunk;
