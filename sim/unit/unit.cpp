@@ -207,4 +207,9 @@ const Identity& identityOf(const Unit& u) { return u.d.id; }
 
 Storage& storageOf(Unit& u) { return u.d.storage; }
 
+uint64_t modelTimeUs(const Unit& u) {
+    std::lock_guard lock(u.mutex);
+    return std::max(u.d.clockUs, u.d.inFreeUs);
+}
+
 } // namespace vunit

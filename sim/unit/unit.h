@@ -51,6 +51,9 @@ bool isPlugged(const Unit& unit);
 bool armFault(Unit& unit, const std::string& spec);
 
 const Identity& identityOf(const Unit& unit);
+// The model clock: how long the unit's own work (frames, stated command
+// times) has taken so far, in microseconds. The bound any host can reach.
+uint64_t modelTimeUs(const Unit& unit);
 // For persistence and inspection; don't hold it across report calls.
 Storage& storageOf(Unit& unit);
 

@@ -24,6 +24,10 @@ namespace virt {
 ZELHID_BACKEND_DECLARATIONS
 // Units in use: the folders of ZELUSB_VIRTUAL, plus those plugged by a test.
 bool active();
+bool plug(const std::string& folder, std::string& path);
+bool unplug(const std::string& folder);
+// The model clock of the open unit at `path` (0 when none): for benchmarks.
+uint64_t modelTimeUs(const std::string& path);
 }
 
 #undef ZELHID_BACKEND_DECLARATIONS

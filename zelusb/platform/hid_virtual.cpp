@@ -231,6 +231,13 @@ bool unplug(const std::string& folder) {
     return known;
 }
 
+uint64_t modelTimeUs(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (VirtualDevice* d : g_open)
+        if (d->path == path) return vunit::modelTimeUs(*d->opened->unit);
+    return 0;
+}
+
 } // namespace virt
 } // namespace zelhid
 
