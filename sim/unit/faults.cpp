@@ -22,6 +22,7 @@ constexpr Name kNames[] = {
     {"unplug-after", FaultKind::UnplugAfter, true},
     {"power-cut-program", FaultKind::PowerCutProgram, true},
     {"power-cut-erase", FaultKind::PowerCutErase, true},
+    {"stall-output", FaultKind::StallOutput, false},
 };
 
 bool isCounted(FaultKind k) {

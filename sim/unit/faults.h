@@ -26,6 +26,9 @@
 //                          PIC18F4550 install) is cut off part-way
 //   power-cut-erase:N      the Nth erase from now (0x13 sector, 0x1C block,
 //                          boot-loader 6) is cut off part-way
+//   stall-output[:ms]      from the next output report on, the unit takes no
+//                          output reports for ms (default 6000, past the
+//                          host's 5000 ms write wait): its endpoint NAKs them
 //
 // A power cut leaves the page, row or sector torn: a seeded number of bytes
 // done, one byte half done, the rest as before. The storage is persisted and
@@ -50,6 +53,7 @@ enum class FaultKind : uint8_t {
     UnplugAfter,
     PowerCutProgram,
     PowerCutErase,
+    StallOutput,
 };
 
 struct FaultSpec {

@@ -27,6 +27,7 @@ struct Unit {
     std::function<void(Storage&)> persist;
     bool plugged = true;
     unsigned cancels = 0; // like an auto-reset event: each wakes one read
+    WallClock::time_point stalledUntil{}; // output reports are NAKed until then
 };
 
 namespace {
@@ -99,6 +100,11 @@ int writeReport(Unit& u, const uint8_t* data, size_t length) {
     std::unique_lock lock(u.mutex);
     if (!u.plugged) return -1;
     Device& d = u.d;
+    if (auto stall = take(d.faults, FaultKind::StallOutput)) {
+        u.stalledUntil = WallClock::now() + std::chrono::milliseconds(stall->hasValue ? stall->value : 6000);
+        traceEvent(d.trace, d.clockUs, "fault stall-output: output endpoint stalled");
+    }
+    if (WallClock::now() < u.stalledUntil) return 0;
     if (data == nullptr || !takesReport(d, data, length)) {
         traceEvent(d.trace, d.clockUs,
                    "output report refused by the driver: " + std::to_string(length) + " bytes" +
@@ -206,6 +212,11 @@ bool armFault(Unit& u, const std::string& spec) {
 const Identity& identityOf(const Unit& u) { return u.d.id; }
 
 Storage& storageOf(Unit& u) { return u.d.storage; }
+
+bool outputStalled(const Unit& u) {
+    std::lock_guard lock(u.mutex);
+    return WallClock::now() < u.stalledUntil;
+}
 
 uint64_t modelTimeUs(const Unit& u) {
     std::lock_guard lock(u.mutex);

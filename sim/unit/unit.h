@@ -33,7 +33,10 @@ std::unique_ptr<Unit, void (*)(Unit*)> makeUnit(const Identity& identity, Storag
 // the unit's output report length (321 bytes for stream units, 271 for
 // packet units) or whose id the unit does not have. With timing on it returns
 // after the report's frames. See README.md for what the unit does with it.
+// It also takes nothing while its output endpoint is stalled (a fault):
+// outputStalled then says so, and the report may be tried again.
 int writeReport(Unit& unit, const uint8_t* data, size_t length);
+bool outputStalled(const Unit& unit);
 
 // Waits up to timeoutMs (negative: forever) for the next input report.
 // Returns its length (report id included), 0 on time-out, -1 when the unit

@@ -24,6 +24,18 @@ TEST(Faults, MissingAnswer) {
     EXPECT_EQ(ZELReadEE(o.unit, 0, b, 4), 1); // the next conversation is fine
 }
 
+TEST(Faults, SendThatNeverCompletes) {
+    Opened o;
+    armNow(o, "stall-output:5300");
+    unsigned char b[4] = {};
+    EXPECT_EQ(ZELReadEE(o.unit, 0, b, 4), 0);
+    uint32_t detail = 0;
+    EXPECT_EQ(lastError(o.unit, &detail), 0x0D001002u);
+    EXPECT_EQ(detail, 258u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400)); // the endpoint takes reports again
+    EXPECT_EQ(ZELReadEE(o.unit, 0, b, 4), 1);
+}
+
 TEST(Faults, LateAnswerIsDrainedByTheNextReframe) {
     Opened o;
     armNow(o, "late-response:5600");

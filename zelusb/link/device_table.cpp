@@ -13,7 +13,8 @@
 
 namespace zel {
 
-UnitRecord g_units[kMaxUnits];
+// Never destroyed: receive threads may outlive static destruction at exit.
+std::array<UnitRecord, kMaxUnits>& g_units = *new std::array<UnitRecord, kMaxUnits>;
 std::atomic<bool> g_initialised{false};
 std::atomic<bool> g_ntFamily{false};
 
@@ -84,14 +85,18 @@ int openUnit(int index) {
     return unit;
 }
 
-// Closes every unit when the library goes away.
+#if !defined(_WIN32)
+// Closes every unit when the library goes away (on Windows: DllMain).
 struct CloseAllAtExit {
-    ~CloseAllAtExit() {
-        for (int i = 0; i < kMaxUnits; ++i) ZELCloseDevice(i);
-    }
+    ~CloseAllAtExit() { closeAllUnits(); }
 } g_closeAll;
+#endif
 
 } // namespace
+
+void closeAllUnits() {
+    for (int i = 0; i < kMaxUnits; ++i) ZELCloseDevice(i);
+}
 
 UnitRecord* record(int unit) { return unit >= 0 && unit < kMaxUnits ? &g_units[unit] : nullptr; }
 UnitRecord* openRecord(int unit) {

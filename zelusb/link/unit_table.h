@@ -5,6 +5,7 @@
 #include "stream_framing.h"
 #include "zelusb.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -59,7 +60,7 @@ struct UnitRecord {
     bool receiverFinished = true;
 };
 
-extern UnitRecord g_units[kMaxUnits];
+extern std::array<UnitRecord, kMaxUnits>& g_units;
 extern std::atomic<bool> g_initialised;
 extern std::atomic<bool> g_ntFamily;
 
@@ -70,6 +71,9 @@ UnitRecord* record(int unit);
 
 // Queues one message (the receive thread's step); drops the oldest when 49 wait.
 void queueMessage(UnitRecord& u, const uint8_t* data, size_t length);
+
+// Closes every open unit: the library is going away.
+void closeAllUnits();
 
 // Starts the receive thread of an opened unit.
 void startReceiver(int unit);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 namespace zelhid {
 
@@ -150,7 +151,7 @@ void close(Device* device) {
 
 void setInputBuffers(Device*, int) {}
 
-WriteResult writeReport(Device* device, const uint8_t* data, size_t length, int) {
+WriteResult writeReport(Device* device, const uint8_t* data, size_t length, int timeoutMs) {
     VirtualDevice* d = self(device);
     WriteResult r;
     // Faults armed while the unit is open reach it within a tenth of a second.
@@ -160,8 +161,23 @@ WriteResult writeReport(Device* device, const uint8_t* data, size_t length, int)
         std::string error;
         vunit::armPendingFaults(*d->opened, error);
     }
-    const int taken = vunit::writeReport(*d->opened->unit, data, length);
-    if (taken < 0) {
+    vunit::Unit& unit = *d->opened->unit;
+    int taken;
+    try {
+        // A stalled endpoint keeps the write pending, as a real one does, until the time-out.
+        const int64_t start = steadyMs();
+        while ((taken = vunit::writeReport(unit, data, length)) == 0 && vunit::outputStalled(unit)) {
+            if (steadyMs() - start >= timeoutMs) {
+                r.status = WriteStatus::TimedOut;
+                r.waitResult = 258;
+                return r;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    } catch (const std::exception&) {
+        taken = -1; // the unit's folder could not be written: nothing crosses the library's edge
+    }
+    if (taken <= 0) {
         r.status = WriteStatus::Failed;
         return r;
     }
