@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The main job: install what is missing, build the default preset and run
+# the offline conversion of the sample raw log image:
+#   bexolog convert build/default/sample/bexo-log.bin -o build/default/sample/bexo-log.txt
+# Usage: scripts/run.sh   (from anywhere; root, or a user with sudo)
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+# shellcheck source=scripts/lib/common.sh
+source scripts/lib/common.sh
+
+bexo_say "Checking packages"
+bexo_ensure_packages "${BEXO_NATIVE_PACKAGES[@]}"
+
+BUILD=build/default
+SAMPLE_DIR=$BUILD/sample
+IMAGE=$SAMPLE_DIR/bexo-log.bin
+TEXT=$SAMPLE_DIR/bexo-log.txt
+CLI=$BUILD/cli/bexolog
+
+bexo_say "Configuring (preset default)"
+cmake --preset default || bexo_die "configure failed"
+bexo_say "Building (preset default)"
+cmake --build --preset default || bexo_die "build failed"
+# Explicitly, in case either is not part of 'all'.
+cmake --build --preset default --target bexo_sample_image bexolog ||
+  bexo_die "could not build the sample image (target bexo_sample_image) or the CLI (target bexolog)"
+
+[ -x "$CLI" ] || bexo_die "the build did not produce $CLI"
+[ -s "$IMAGE" ] || bexo_die "the build did not produce $IMAGE"
+
+bexo_say "Converting $IMAGE"
+rm -f "$TEXT"
+"$CLI" convert "$IMAGE" -o "$TEXT" || bexo_die "bexolog convert failed"
+[ -f "$TEXT" ] || bexo_die "bexolog convert wrote no $TEXT"
+
+bexo_say "$TEXT ($(wc -l <"$TEXT") lines), first 20:"
+head -n 20 "$TEXT" | tr -d '\r'

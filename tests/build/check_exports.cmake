@@ -1,0 +1,110 @@
+# Checks a shared library's export table: exactly the EXPECTED function
+# names, undecorated, and the library's file name.
+#
+#   cmake -DLIBRARY=path -DFORMAT=elf|pe -DTOOL=nm|objdump
+#         -DEXPECTED_FILE=name -DEXPECTED=a,b -P check_exports.cmake
+#
+# elf: `nm -D --defined-only LIBRARY`; every defined dynamic symbol must be
+#      one of EXPECTED (as a text symbol) or a linker marker (_edata, ...).
+# pe:  `objdump -p LIBRARY`; the export directory must name the DLL
+#      EXPECTED_FILE, hold as many addresses as names (no ordinal-only
+#      exports) and its name table must be exactly EXPECTED.
+foreach(var LIBRARY FORMAT TOOL EXPECTED_FILE EXPECTED)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "check_exports.cmake: -D${var}=... is required")
+  endif()
+endforeach()
+
+set(failures "")
+macro(fail text)
+  string(APPEND failures "  - ${text}\n")
+endmacro()
+
+string(REPLACE "," ";" expected "${EXPECTED}")
+list(SORT expected)
+
+if(NOT EXISTS "${LIBRARY}")
+  message(FATAL_ERROR "no such library: ${LIBRARY}")
+endif()
+get_filename_component(file_name "${LIBRARY}" NAME)
+if(NOT file_name STREQUAL EXPECTED_FILE)
+  fail("file name is '${file_name}', expected '${EXPECTED_FILE}'")
+endif()
+
+if(FORMAT STREQUAL "elf")
+  execute_process(COMMAND "${TOOL}" -D --defined-only "${LIBRARY}"
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${TOOL} -D --defined-only failed (${rc}): ${err}")
+  endif()
+  set(functions "")
+  string(REPLACE "\n" ";" lines "${out}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) (.+)$")
+      set(type "${CMAKE_MATCH_1}")
+      set(name "${CMAKE_MATCH_2}")
+      if(name MATCHES "^(_edata|_end|__bss_start|_init|_fini)$")
+        continue() # symbols the linker adds to every shared object
+      endif()
+      if(type MATCHES "^[TWi]$")
+        list(APPEND functions "${name}")
+      else()
+        fail("exports non-function symbol '${name}' (type ${type})")
+      endif()
+    elseif(NOT line STREQUAL "")
+      fail("cannot read nm line '${line}'")
+    endif()
+  endforeach()
+elseif(FORMAT STREQUAL "pe")
+  execute_process(COMMAND "${TOOL}" -p "${LIBRARY}"
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${TOOL} -p failed (${rc}): ${err}")
+  endif()
+  if(NOT out MATCHES "The Export Tables")
+    message(FATAL_ERROR "${LIBRARY} has no export table\n${out}")
+  endif()
+  if(out MATCHES "\nName[ \t]+[0-9a-fA-F]+ ([^\n]+)\n")
+    if(NOT CMAKE_MATCH_1 STREQUAL EXPECTED_FILE)
+      fail("export directory names the DLL '${CMAKE_MATCH_1}', expected '${EXPECTED_FILE}'")
+    endif()
+  else()
+    fail("export directory has no DLL name")
+  endif()
+  if(out MATCHES "Number in:\n[ \t]+Export Address Table[ \t]+([0-9a-fA-F]+)\n[ \t]+\\[Name Pointer/Ordinal\\] Table[ \t]+([0-9a-fA-F]+)")
+    math(EXPR n_addresses "0x${CMAKE_MATCH_1}")
+    math(EXPR n_names "0x${CMAKE_MATCH_2}")
+    if(NOT n_addresses EQUAL n_names)
+      fail("${n_addresses} exported addresses but ${n_names} names (ordinal-only exports?)")
+    endif()
+  else()
+    fail("cannot read the export counts")
+  endif()
+  # "[Ordinal/Name Pointer] Table" followed by lines "\t[   0] name" up to a blank line.
+  set(functions "")
+  if(out MATCHES "\\[Ordinal/Name Pointer\\] Table\n(([ \t]+\\[[ 0-9]+\\][^\n]*\n)*)")
+    string(REPLACE "\n" ";" lines "${CMAKE_MATCH_1}")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^[ \t]+\\[[ 0-9]+\\] (.+)$")
+        list(APPEND functions "${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
+  else()
+    fail("cannot find the export name table")
+  endif()
+else()
+  message(FATAL_ERROR "FORMAT must be elf or pe, not '${FORMAT}'")
+endif()
+
+list(SORT functions)
+if(NOT functions STREQUAL expected)
+  string(REPLACE ";" ", " got "${functions}")
+  string(REPLACE ";" ", " want "${expected}")
+  fail("exported functions are [${got}], expected exactly [${want}] (plain, undecorated)")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "${file_name}: export check failed\n${failures}")
+endif()
+string(REPLACE ";" ", " got "${functions}")
+message(STATUS "${file_name} exports exactly: ${got}")
