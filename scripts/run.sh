@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The main job: install what is missing, build the default preset and run
-# the offline conversion of the sample raw log image:
-#   bexolog convert build/default/sample/bexo-log.bin -o build/default/sample/bexo-log.txt
+# The main job: install what is missing, build the default preset, then
+#  1. convert the sample raw log image offline:
+#     bexolog convert build/default/sample/bexo-log.bin -o build/default/sample/bexo-log.txt
+#  2. make a virtual unit and identify it through zelusb, as a real one would be:
+#     bexo-sim create build/default/demo-unit; ZELUSB_VIRTUAL=... bexolog info
 # Usage: scripts/run.sh   (from anywhere; root, or a user with sudo)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,8 +25,8 @@ cmake --preset default || bexo_die "configure failed"
 bexo_say "Building (preset default)"
 cmake --build --preset default || bexo_die "build failed"
 # Explicitly, in case either is not part of 'all'.
-cmake --build --preset default --target bexo_sample_image bexolog ||
-  bexo_die "could not build the sample image (target bexo_sample_image) or the CLI (target bexolog)"
+cmake --build --preset default --target bexo_sample_image bexolog bexo-sim ||
+  bexo_die "could not build the sample image (target bexo_sample_image), the CLI (target bexolog) or bexo-sim"
 
 [ -x "$CLI" ] || bexo_die "the build did not produce $CLI"
 [ -s "$IMAGE" ] || bexo_die "the build did not produce $IMAGE"
@@ -36,3 +38,13 @@ rm -f "$TEXT"
 
 bexo_say "$TEXT ($(wc -l <"$TEXT") lines), first 20:"
 head -n 20 "$TEXT" | tr -d '\r'
+
+SIM=$BUILD/sim/tool/bexo-sim
+UNIT=$ROOT/$BUILD/demo-unit
+bexo_say "Making a virtual unit in $UNIT"
+rm -rf "$UNIT"
+"$SIM" create "$UNIT" || bexo_die "bexo-sim create failed"
+"$SIM" show "$UNIT" | head -n 12
+
+bexo_say "Identifying it through zelusb (real-time waits: about 7 s)"
+ZELUSB_VIRTUAL=$UNIT "$CLI" info || bexo_die "bexolog info failed"
