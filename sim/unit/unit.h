@@ -49,7 +49,7 @@ void cancelRead(Unit& unit);
 void unplug(Unit& unit);
 bool isPlugged(const Unit& unit);
 
-// Arms a fault (see faults.h for the spec syntax); false when the spec is
+// Arms a fault (see faults.h for the syntax); false when the text is
 // not understood.
 bool armFault(Unit& unit, const std::string& spec);
 
