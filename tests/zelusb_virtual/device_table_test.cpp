@@ -107,6 +107,31 @@ TEST(DeviceTable, ArrivalAndRemovalReachTheRegisteredSink) {
     EXPECT_EQ(removal.first, static_cast<uintptr_t>(DBT_DEVICEREMOVECOMPLETE));
     EXPECT_EQ(removal.second, path);
 }
+
+// A program closes the unit when it hears of its removal, whatever thread
+// the news comes on: here the unit's own receive thread.
+TEST(DeviceTable, ClosingFromTheRemovalNotification) {
+    auto plugged = plugUnit();
+    const int u = openPowered();
+    ASSERT_GE(u, 0);
+    static std::atomic<int> closed{-2};
+    static std::string path;
+    path = plugged->path;
+    static ZEL_SINK closer{[](void*, unsigned int message, uintptr_t wParam, intptr_t lParam) {
+                               if (message != WM_DEVICECHANGE || wParam != DBT_DEVICEREMOVECOMPLETE) return;
+                               if (path == reinterpret_cast<const char*>(lParam) + 28) closed = ZELCloseDevice(0);
+                           },
+                           nullptr};
+    ASSERT_EQ(ZELSetNotification(&closer, nullptr), 1);
+    armFault(*plugged, "unplug-after:1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    unsigned char major, minor, code;
+    EXPECT_EQ(ZELGetVersion(u, major, minor, code), 0);
+    for (int i = 0; i < 100 && closed != 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(closed, 1);
+    unsigned long code, detail;
+    EXPECT_EQ(ZELGetLastError(u, code, detail), 0); // the record is free
+}
 #endif
 
 TEST(DeviceTable, ReceiveEventIsSignalledPerResponse) {

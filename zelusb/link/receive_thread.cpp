@@ -97,6 +97,11 @@ void stopReceiver(UnitRecord& u) {
     zelhid::Device* device = u.device;
     if (device) zelhid::stopReads(device);
     if (!u.receiver.joinable()) return;
+    // Closed from its own thread, by a removal notification's handler.
+    if (u.receiver.get_id() == std::this_thread::get_id()) {
+        u.receiver.detach();
+        return;
+    }
     bool finished;
     {
         std::unique_lock<std::mutex> lock(u.finishedMutex);

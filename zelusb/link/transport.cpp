@@ -5,6 +5,7 @@
 #include "packet_framing.h"
 #include "unit_table.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -106,7 +107,8 @@ bool receiveResponse(int unit, uint8_t* buffer, size_t* length, long timeoutMs) 
             lock.lock();
         } else {
             // Past the time-out by a hair, so the last check sees "more than".
-            u->queueChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs - elapsed + 1));
+            const int64_t slice = std::min<int64_t>(timeoutMs - elapsed + 1, 60'000);
+            u->queueChanged.wait_for(lock, std::chrono::milliseconds(slice));
         }
     }
     u->errorCode = kNoResponse;
