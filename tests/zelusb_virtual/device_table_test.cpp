@@ -129,8 +129,8 @@ TEST(DeviceTable, ClosingFromTheRemovalNotification) {
     EXPECT_EQ(ZELGetVersion(u, major, minor, code), 0);
     for (int i = 0; i < 100 && closed != 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(closed, 1);
-    unsigned long code, detail;
-    EXPECT_EQ(ZELGetLastError(u, code, detail), 0); // the record is free
+    unsigned long errorCode = 0, errorDetail = 0;
+    EXPECT_EQ(ZELGetLastError(u, errorCode, errorDetail), 0); // the record is free
 }
 #endif
 
