@@ -44,7 +44,8 @@ UNIT=$ROOT/$BUILD/demo-unit
 bexo_say "Making a virtual unit in $UNIT"
 rm -rf "$UNIT"
 "$SIM" create "$UNIT" || bexo_die "bexo-sim create failed"
-"$SIM" show "$UNIT" | head -n 12
+"$SIM" show "$UNIT" >"$BUILD/demo-unit.txt" || bexo_die "bexo-sim show failed"
+head -n 12 "$BUILD/demo-unit.txt"
 
 bexo_say "Identifying it through zelusb (real-time waits: about 7 s)"
 ZELUSB_VIRTUAL=$UNIT "$CLI" info || bexo_die "bexolog info failed"
