@@ -24,6 +24,9 @@ struct VirtualDevice {
     std::atomic<bool> stopped{false};
     std::atomic<bool> removalSent{false};
     std::atomic<int64_t> lastFaultCheck{0};
+    // Held while a write is inside the unit: a close from another thread (a
+    // removal handler) waits for it before the unit goes away.
+    std::mutex writing;
 };
 
 namespace virt {
@@ -146,6 +149,7 @@ void close(Device* device) {
         std::lock_guard<std::mutex> lock(g_mutex);
         std::erase(g_open, d);
     }
+    { std::lock_guard<std::mutex> wait(d->writing); }
     delete d; // saves what's unsaved and releases the folder
 }
 
@@ -161,6 +165,7 @@ WriteResult writeReport(Device* device, const uint8_t* data, size_t length, int 
         std::string error;
         vunit::armPendingFaults(*d->opened, error);
     }
+    std::lock_guard<std::mutex> busy(d->writing);
     vunit::Unit& unit = *d->opened->unit;
     int taken;
     try {
