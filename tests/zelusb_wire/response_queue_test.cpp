@@ -53,8 +53,8 @@ TEST(ResponseQueue, ReceiveCutsToTheBufferAndTimesOutWithTheErrorWord) {
     g_units[kUnit].errorDetail = 77;
     length = sizeof buffer;
     EXPECT_FALSE(receiveResponse(kUnit, buffer, &length, 0)); // one check, even with time-out 0
-    EXPECT_EQ(g_units[kUnit].errorCode, 0x2000u);
-    EXPECT_EQ(g_units[kUnit].errorDetail, 77u); // detail unchanged
+    EXPECT_EQ(g_units[kUnit].errorCode.load(), 0x2000u);
+    EXPECT_EQ(g_units[kUnit].errorDetail.load(), 77u); // detail unchanged
 }
 
 TEST(ResponseQueue, WaitWakesOnArrivalInBothModes) {

@@ -26,6 +26,11 @@ void queueMessage(UnitRecord& u, const uint8_t* data, size_t length) {
 
 namespace {
 
+// Set when a receive thread's own unit was closed on it (from a removal
+// handler it called): the record may already be someone else's, so the
+// thread leaves without touching it again.
+thread_local bool t_closedUnderMe = false;
+
 void streamLoop(UnitRecord& u, zelhid::Device* device) {
     auto decoder = std::make_unique<StreamDecoder>();
     StreamEvents events;
@@ -43,7 +48,7 @@ void streamLoop(UnitRecord& u, zelhid::Device* device) {
         for (int off = 0; off + 8 <= n; off += 8) feedStreamReport(*decoder, buffer + off, u.unframed, events);
     }
     // Wakes anyone waiting for an answer that will never come.
-    queueMessage(u, nullptr, 0);
+    if (!t_closedUnderMe) queueMessage(u, nullptr, 0);
 }
 
 size_t packetPayload(uint8_t id) {
@@ -85,6 +90,7 @@ void startReceiver(int unit) {
     u.receiver = std::thread([&u, device] {
         if (u.stream) streamLoop(u, device);
         else packetLoop(u, device);
+        if (t_closedUnderMe) return;
         {
             std::lock_guard<std::mutex> lock(u.finishedMutex);
             u.receiverFinished = true;
@@ -99,6 +105,7 @@ void stopReceiver(UnitRecord& u) {
     if (!u.receiver.joinable()) return;
     // Closed from its own thread, by a removal notification's handler.
     if (u.receiver.get_id() == std::this_thread::get_id()) {
+        t_closedUnderMe = true;
         u.receiver.detach();
         return;
     }

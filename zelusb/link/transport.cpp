@@ -34,7 +34,7 @@ void orOperation(int unit, uint8_t operation) {
 }
 uint32_t errorCode(int unit) {
     UnitRecord* u = record(unit);
-    return u ? u->errorCode : 0;
+    return u ? u->errorCode.load() : 0u;
 }
 
 bool isStreamUnit(int unit) {

@@ -51,8 +51,9 @@ struct UnitRecord {
     HWND statusWindow = nullptr;
     uint32_t statusTag = 0;
 
-    uint32_t errorCode = 0;
-    uint32_t errorDetail = 0;
+    // Atomic so that a close from a removal handler can't race a call in flight.
+    std::atomic<uint32_t> errorCode{0};
+    std::atomic<uint32_t> errorDetail{0};
 
     std::thread receiver;
     std::mutex finishedMutex;
