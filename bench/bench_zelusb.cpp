@@ -9,7 +9,7 @@
 #include "unit_state.h"
 #include "vfactory/layout.h"
 #include "vstore/folder.h"
-#include "zelusb.h"
+#include "zelusb_virtual.h"
 
 #include <chrono>
 #include <cstdio>

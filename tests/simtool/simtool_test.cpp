@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string track(const std::string& name) { return quoted(fs::path(BEXO_SHARED_DIR) / "data/tracks" / name); }
+std::string track(const std::string& name) { return quoted(fs::path(BEXO_TEST_DATA) / "tracks" / name); }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

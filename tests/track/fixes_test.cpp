@@ -15,7 +15,7 @@ namespace {
 Gpx readShared(const char* name) {
     Gpx gpx;
     std::string error;
-    EXPECT_TRUE(readGpxFile(std::string(BEXO_SHARED_DIR) + "/data/tracks/" + name, gpx, error)) << error;
+    EXPECT_TRUE(readGpxFile(std::string(BEXO_TEST_DATA) + "/tracks/" + name, gpx, error)) << error;
     return gpx;
 }
 

@@ -85,7 +85,7 @@ TEST(LogFiles, LaidOutEmptyAfterTheItemsWithRisingIds) {
 std::vector<logimage::Fix> fixesOf(const std::string& name) {
     track::Gpx gpx;
     std::string error;
-    const std::string path = std::string(BEXO_SHARED_DIR) + "/data/tracks/" + name;
+    const std::string path = std::string(BEXO_TEST_DATA) + "/tracks/" + name;
     EXPECT_TRUE(track::readGpxFile(path, gpx, error)) << path << ": " << error;
     return track::toFixes(gpx);
 }

@@ -5,7 +5,7 @@
 #include "unit_state.h"
 #include "vfactory/layout.h"
 #include "vstore/folder.h"
-#include "zelusb.h"
+#include "zelusb_virtual.h"
 
 #include <gtest/gtest.h>
 

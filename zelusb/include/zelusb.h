@@ -9,10 +9,11 @@
 // WM_DEVICECHANGE. Elsewhere a window is a ZEL_SINK: the library calls its
 // function with the same message numbers and the same records (see below).
 //
-// Virtual units: when the environment variable ZELUSB_VIRTUAL names unit
-// folders (separated by ':' on POSIX, ';' on Windows), only those units are
-// enumerated, instead of HID hardware. ZELUSB_FAST_CLOCK=1 shortens the fixed
-// waits, and only while every open unit is virtual.
+// Virtual units (built with ZELUSB_VIRTUAL_UNITS, the default): when the
+// environment variable ZELUSB_VIRTUAL names unit folders (separated by ':' on
+// POSIX, ';' on Windows), only those units are enumerated, instead of HID
+// hardware. ZELUSB_FAST_CLOCK=1 shortens the fixed waits, and only while every
+// open unit is virtual. Plugging and unplugging them by hand: zelusb_virtual.h.
 //
 // Not in this header yet: the flash directory and item operations, and
 // ZELClearSectorZero, which needs the directory reader.
@@ -185,10 +186,3 @@ ZELUSB_API int ZELSetDownloadMode(int unit, unsigned char mode);
 // Writes from fileName (when not null; length 0 = the whole file) or buffer.
 ZELUSB_API int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* fileName,
                             unsigned char* buffer);
-
-// --- Virtual units (tests and demos) -------------------------------------------
-// Plugs in the unit kept in `folder` (made with bexo-sim): from now on only
-// virtual units are enumerated, and registered windows get an arrival.
-ZELUSB_API int ZELVirtualPlug(const char* folder);
-// Pulls it out again: an open unit loses its device, windows get a removal.
-ZELUSB_API int ZELVirtualUnplug(const char* folder);

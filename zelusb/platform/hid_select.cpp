@@ -14,6 +14,21 @@ namespace {
 Device* wrap(bool v, Device* inner) { return inner ? new Device{v, inner} : nullptr; }
 } // namespace
 
+#if !defined(ZELUSB_HAS_VIRTUAL_UNITS)
+// Built without virtual units: the routing below only ever picks the host's.
+namespace virt {
+bool active() { return false; }
+std::vector<DeviceInfo> enumerate() { return {}; }
+Device* openExclusive(const std::string&, bool*) { return nullptr; }
+void close(Device*) {}
+void setInputBuffers(Device*, int) {}
+WriteResult writeReport(Device*, const uint8_t*, size_t, int) { return {}; }
+int readReports(Device*, uint8_t*, size_t, int) { return -1; }
+void stopReads(Device*) {}
+bool watchDevices(DeviceNotify, void*) { return false; }
+} // namespace virt
+#endif
+
 std::vector<DeviceInfo> enumerate() { return virt::active() ? virt::enumerate() : native::enumerate(); }
 
 Device* openExclusive(const std::string& path, bool* busy) {

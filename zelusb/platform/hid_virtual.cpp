@@ -5,7 +5,7 @@
 #include "unit.h"
 #include "vstore/folder.h"
 #include "vstore/open_unit.h"
-#include "zelusb.h"
+#include "zelusb_virtual.h"
 
 #include <atomic>
 #include <chrono>
