@@ -59,7 +59,9 @@ void printIdentity(const std::string& dir, const vunit::UnitFolder& u) {
     std::printf("Seed        %u\n", id.seed);
     std::printf("Options     timing %s, trace %s\n", u.options.timing ? "on" : "off",
                 u.options.tracePath.empty() ? "off" : u.options.tracePath.c_str());
-    std::printf("State       application %s\n", u.storage.applicationValid ? "valid" : "invalid (boot-loader starts)");
+    std::printf("State       %s\n", u.storage.resetVectorBroken ? "reset vector broken (nothing starts)"
+                                    : u.storage.applicationValid ? "application valid"
+                                                                 : "application invalid (boot-loader starts)");
     std::string faults;
     for (const std::string& f : u.faults) faults += (faults.empty() ? "" : "; ") + f;
     std::printf("Faults      %s\n", faults.empty() ? "none armed" : faults.c_str());

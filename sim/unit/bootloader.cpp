@@ -16,12 +16,14 @@
 // by the words they cover times the bytes per device address, modulo 2^16.
 // Writes follow the chip: PIC18 ANDs into the flash, PIC16 replaces.
 //
-// A write at device address 0 is the new firmware's first block, which the
-// host writes last: from then on the application is valid and a rising pin 5
-// switches the unit off (interface_processor.cpp). Erasing the row at 0
-// leaves a unit that can only start its boot-loader.
+// Writes over the whole first block are the new firmware's reset vector,
+// which the host writes last: from then on the application is valid and a
+// rising pin 5 switches the unit off (interface_processor.cpp). Erasing row
+// 0, and everything until the block is whole again, leaves the reset vector
+// broken (reset_vector.h).
 #include "device.h"
 #include "program_flash.h"
+#include "reset_vector.h"
 #include "timing.h"
 
 #include <algorithm>
@@ -30,22 +32,17 @@ namespace vunit {
 
 namespace {
 
-void setValid(Device& d, bool valid) {
-    if (d.storage.applicationValid == valid) return;
-    d.storage.applicationValid = valid;
-    d.storage.stateDirty = true;
-}
-
 void write(Device& d, const uint8_t* bytes, size_t n, uint32_t words, uint64_t& t) {
     if (1 + 2 * static_cast<size_t>(words) > n) return;
     const uint32_t offset = imageOffsetOf(d.chip, d.counter);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
         writeProgramTorn(d.storage, d.chip, offset, bytes + 1, 2 * words, d.rng);
+        tornByPowerCut(d, offset, 2 * words);
         return;
     }
+    bootloaderWrote(d, offset, 2 * words, programErased(d.storage, d.chip, offset, 2 * words));
     writeProgram(d.storage, d.chip, offset, bytes + 1, 2 * words);
-    if (d.counter == 0) setValid(d, true);
     d.counter = static_cast<uint16_t>(d.counter + words * d.chip.bytesPerAddress);
     t += cost(d, timing::kRowWriteUs);
 }
@@ -55,10 +52,11 @@ void erase(Device& d, uint64_t& t) {
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
         eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+        tornByPowerCut(d, rowStart(offset), kRowBytes);
         return;
     }
+    bootloaderErasedRow(d, offset);
     eraseProgramRow(d.storage, d.chip, offset);
-    if (offset < kRowBytes) setValid(d, false);
     d.counter = static_cast<uint16_t>(d.counter + 32 * d.chip.bytesPerAddress);
     t += cost(d, timing::kRowEraseUs);
 }

@@ -54,6 +54,7 @@ struct Device {
 
     // Boot-loader.
     uint16_t counter = 0;
+    uint32_t resetWordsWritten = 0; // first-block words it wrote since the block was erased
     bool jumpPending = false; // 0x16 accepted: the boot-loader runs after the answer
 
     // Model clock (timing.h), microseconds.

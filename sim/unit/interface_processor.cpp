@@ -4,17 +4,18 @@
 //
 // Main processor states:
 //   OFF          no supply.
-//   HELD         supplied, application not started (pin 5 low): silent.
+//   HELD         supplied, application not started (pin 5 low), or running
+//                into a broken reset vector (reset_vector.h): silent.
 //   APPLICATION  answers framed requests (stream) / packets.
 //   BOOTLOADER   answers only unframed requests (stream units).
 //
 // Stream units, set-pins control report (pin bytes 0-5 = report bytes 2-7):
 //   pins 3 and 4 both 2 = supply on; anything else = supply off -> OFF.
-//   Supply on while OFF powers up:
+//   Supply on while OFF powers up (a broken reset vector: HELD for good):
 //     pin 5 = 0: HELD if the application is valid, else BOOTLOADER;
 //     pin 5 = 2: APPLICATION if valid, else BOOTLOADER.
 //   Pin 5 rising to 2 while supplied:
-//     HELD -> APPLICATION;
+//     HELD -> APPLICATION (unless the reset vector is broken);
 //     BOOTLOADER -> OFF when the application is valid (the boot-loader
 //       switches off after a load so that the next power-up runs the new
 //       firmware), else it stays in its boot-loader.
@@ -43,6 +44,7 @@
 // interrupts) and its frame decoder; entering BOOTLOADER sets its counter 0.
 #include "device.h"
 #include "packet_framing.h"
+#include "reset_vector.h"
 
 #include <algorithm>
 #include <string>
@@ -68,6 +70,7 @@ void setState(Device& d, MainState s) {
     d.jumpPending = false;
     resetDecoder(d.decoder);
     d.counter = 0;
+    d.resetWordsWritten = 0;
 }
 
 namespace {
@@ -75,11 +78,14 @@ namespace {
 constexpr uint8_t kControl = 0x20;
 
 void powerUp(Device& d, bool pin5High) {
-    const bool valid = d.storage.applicationValid;
-    if (!valid)
+    if (startsNothing(d.storage)) {
+        setState(d, MainState::Held);
+        traceEvent(d.trace, d.clockUs, "reset vector broken: the main processor answers nothing");
+    } else if (!d.storage.applicationValid) {
         setState(d, MainState::Bootloader);
-    else
+    } else {
         setState(d, pin5High ? MainState::Application : MainState::Held);
+    }
 }
 
 void setPins(Device& d, const uint8_t* p) {
@@ -94,9 +100,9 @@ void setPins(Device& d, const uint8_t* p) {
         return;
     }
     if (!(oldPin5 != 2 && p[5] == 2)) return;
-    if (d.state == MainState::Held)
+    if (d.state == MainState::Held && startsApplication(d.storage))
         setState(d, MainState::Application);
-    else if (d.state == MainState::Bootloader && d.storage.applicationValid)
+    else if (d.state == MainState::Bootloader && startsApplication(d.storage))
         setState(d, MainState::Off);
 }
 

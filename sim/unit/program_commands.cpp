@@ -17,14 +17,15 @@
 //                          again: download mode and interrupts reset).
 //                          Otherwise it stays in its boot-loader.
 //
-// Whether the unit starts its application (Storage.applicationValid): except
-// on the PIC18F4550, whose boot-loader vectors live at 0x7FC0, the
-// application writing (11) or erasing (1C) program flash at device address 0
-// puts the boot-loader's vectors in place of the reset vector, so from then
-// on the unit starts its boot-loader.
+// What the unit starts (reset_vector.h): except on the PIC18F4550, whose
+// boot-loader vectors live at 0x7FC0, the application erasing row 0 (1C)
+// and then writing the boot-loader's vector words at 0 (11) makes the unit
+// start its boot-loader; anything else that touches the first block, or a
+// power cut in it, leaves the reset vector broken.
 #include "device.h"
 #include "nor_flash.h"
 #include "program_flash.h"
+#include "reset_vector.h"
 #include "timing.h"
 
 #include <algorithm>
@@ -50,13 +51,6 @@ uint64_t rowsTouched(uint32_t offset, size_t n) {
     return (offset + n - 1) / kRowBytes - offset / kRowBytes + 1;
 }
 
-void invalidateIfResetVector(Device& d, uint32_t offset) {
-    if (offset >= kRowBytes || is4550(d) || !d.storage.applicationValid) return;
-    d.storage.applicationValid = false;
-    d.storage.stateDirty = true;
-    traceEvent(d.trace, d.clockUs, "reset vector replaced: the unit now starts its boot-loader");
-}
-
 std::vector<uint8_t> readWords(Device& d, const std::vector<uint8_t>& r) {
     if (r.size() != 5) return refused();
     const uint32_t words = le16(r, 3);
@@ -77,10 +71,10 @@ std::vector<uint8_t> writeWords(Device& d, const std::vector<uint8_t>& r, uint64
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
         writeProgramTorn(d.storage, d.chip, offset, r.data() + 3, n, d.rng);
+        if (!is4550(d)) tornByPowerCut(d, offset, n);
         return {};
     }
-    // Only a write that starts at device address 0 replaces the reset vector.
-    if (offset == 0) invalidateIfResetVector(d, offset);
+    applicationWrote(d, offset, n, programErased(d.storage, d.chip, offset, n));
     writeProgram(d.storage, d.chip, offset, r.data() + 3, n);
     t += cost(d, timing::kRowWriteUs * rowsTouched(offset, n));
     return {0x01};
@@ -93,9 +87,10 @@ std::vector<uint8_t> eraseRow(Device& d, const std::vector<uint8_t>& r, uint64_t
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
         eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+        if (!is4550(d)) tornByPowerCut(d, rowStart(offset), kRowBytes);
         return {};
     }
-    invalidateIfResetVector(d, offset);
+    applicationErasedRow(d, offset);
     eraseProgramRow(d.storage, d.chip, offset);
     t += cost(d, timing::kRowEraseUs);
     return {0x01};
@@ -138,15 +133,15 @@ void runJump(Device& d, uint64_t& t) {
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
         for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
         writeProgramTorn(d.storage, d.chip, 0, image.data(), length, d.rng);
+        tornByPowerCut(d, 0, length);
         return;
     }
     for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
     writeProgram(d.storage, d.chip, 0, image.data(), length);
     t += cost(d, timing::kInstallPerRowUs * rowsTouched(0, length));
     traceEvent(d.trace, t, "boot-loader: installed " + std::to_string(length) + " bytes from external flash");
-    d.storage.applicationValid = true;
-    d.storage.stateDirty = true;
     d.clockUs = t;
+    imageInstalled(d);
     setState(d, MainState::Application);
 }
 

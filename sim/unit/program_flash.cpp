@@ -36,6 +36,14 @@ std::vector<uint8_t> readProgram(const Storage& s, uint32_t offset, size_t n) {
     return out;
 }
 
+bool programErased(const Storage& s, const ProgramChip& chip, uint32_t offset, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t o = offset + static_cast<uint32_t>(i);
+        if (o < s.programFlash.size() && s.programFlash[o] != erasedByte(chip, o)) return false;
+    }
+    return true;
+}
+
 void writeProgram(Storage& s, const ProgramChip& chip, uint32_t offset, const uint8_t* data, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const uint32_t o = offset + static_cast<uint32_t>(i);
@@ -44,7 +52,7 @@ void writeProgram(Storage& s, const ProgramChip& chip, uint32_t offset, const ui
 }
 
 void eraseProgramRow(Storage& s, const ProgramChip& chip, uint32_t offset) {
-    const uint32_t row = offset & ~static_cast<uint32_t>(kRowBytes - 1);
+    const uint32_t row = rowStart(offset);
     for (uint32_t o = row; o < row + kRowBytes; ++o) put(s, o, erasedByte(chip, o));
 }
 
@@ -61,7 +69,7 @@ void writeProgramTorn(Storage& s, const ProgramChip& chip, uint32_t offset, cons
 }
 
 void eraseProgramRowTorn(Storage& s, const ProgramChip& chip, uint32_t offset, Rng& rng) {
-    const uint32_t row = offset & ~static_cast<uint32_t>(kRowBytes - 1);
+    const uint32_t row = rowStart(offset);
     const uint32_t done = static_cast<uint32_t>(randomBelow(rng, kRowBytes));
     for (uint32_t o = row; o < row + done; ++o) put(s, o, erasedByte(chip, o));
     const uint32_t o = row + done;

@@ -19,12 +19,16 @@
 namespace vunit {
 
 constexpr size_t kRowBytes = 64;
+// The first byte of the row holding `offset`.
+inline uint32_t rowStart(uint32_t offset) { return offset & ~static_cast<uint32_t>(kRowBytes - 1); }
 
 uint32_t imageOffsetOf(const ProgramChip& chip, uint32_t deviceAddress);
 bool programRangeValid(const Storage& s, uint32_t offset, size_t n);
 
 std::vector<uint8_t> readProgram(const Storage& s, uint32_t offset, size_t n);
 void writeProgram(Storage& s, const ProgramChip& chip, uint32_t offset, const uint8_t* data, size_t n);
+// Every byte of [offset, offset + n) reads erased.
+bool programErased(const Storage& s, const ProgramChip& chip, uint32_t offset, size_t n);
 // Erases the row that holds `offset`.
 void eraseProgramRow(Storage& s, const ProgramChip& chip, uint32_t offset);
 

@@ -56,12 +56,14 @@ struct Storage {
     // False when the reset vector leads into the boot-loader (see the power
     // model in the device code): the unit then starts its boot-loader.
     bool applicationValid = true;
+    // The reset vector leads nowhere (reset_vector.h): the unit starts nothing.
+    bool resetVectorBroken = false;
 
     // Set by the device model on every change, cleared by whoever persists.
     std::array<bool, kMaxSectors> dirtySectors{};
     bool eepromDirty = false;
     bool programFlashDirty = false;
-    bool stateDirty = false; // applicationValid and similar flags
+    bool stateDirty = false; // applicationValid, resetVectorBroken
 };
 
 // A blank storage for `id`: present sectors erased (0xFF), EEPROM 0xFF,

@@ -35,6 +35,7 @@ void expectSameStorage(const Storage& a, const Storage& b) {
     EXPECT_EQ(a.eeprom, b.eeprom);
     EXPECT_TRUE(a.programFlash == b.programFlash);
     EXPECT_EQ(a.applicationValid, b.applicationValid);
+    EXPECT_EQ(a.resetVectorBroken, b.resetVectorBroken);
 }
 
 // Deterministic non-trivial bytes.
@@ -66,6 +67,7 @@ Made makeDefault(const fs::path& dir) {
     Made m{d.identity, vfactory::buildUnit(d)};
     scribble(m.storage.programFlash, 0, 300, 3);
     m.storage.applicationValid = false;
+    m.storage.resetVectorBroken = true;
     vunit::createUnitFolder(dir, m.identity, m.storage);
     return m;
 }

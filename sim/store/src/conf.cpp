@@ -156,13 +156,16 @@ void parseConfig(const std::string& text, Identity& id, FolderOptions& options) 
 
 std::string formatState(const Storage& storage) {
     return std::string("# Flags of the running unit that survive a power cycle.\napplication-valid = ") +
-           (storage.applicationValid ? "yes" : "no") + "\n";
+           (storage.applicationValid ? "yes" : "no") +
+           "\nreset-vector-broken = " + (storage.resetVectorBroken ? "yes" : "no") + "\n";
 }
 
 void parseState(const std::string& text, Storage& storage) {
     forEachSetting(text, [&](const std::string& key, const std::string& value, const LineReader& r) {
         if (key == "application-valid")
             storage.applicationValid = r.onOff(key, value);
+        else if (key == "reset-vector-broken")
+            storage.resetVectorBroken = r.onOff(key, value);
         else
             r.fail("unknown key '" + key + "'");
     });
