@@ -2,7 +2,7 @@
 // sequence itself.
 #include "../link/clock.h"
 #include "../link/transport.h"
-#include "cpu_names.h"
+#include "../firmware/chip_table.h"
 #include "zelusb.h"
 
 #include <cstring>

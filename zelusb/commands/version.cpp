@@ -1,6 +1,6 @@
 // The version record: firmware version, memory chips and CPU identity.
 #include "../link/transport.h"
-#include "cpu_names.h"
+#include "memory_chips.h"
 #include "exchange.h"
 #include "zelusb.h"
 
@@ -20,17 +20,6 @@ bool readVersionRecord(int unit, std::vector<uint8_t>& answer) {
 
 namespace zel {
 int sectorsOfChipCode(uint8_t code) { return code >= 17 && code <= 21 ? 4 << (code - 17) : 0; }
-
-const char* cpuNameOf(uint16_t cpuId) {
-    switch (cpuId & 0xFFF0) {
-    case 0x0000:
-    case 0x0E20: return "PIC16F877A";
-    case 0x0C40: return "PIC18F4525";
-    case 0x1080: return "PIC18F4520";
-    case 0x1200: return "PIC18F4550";
-    default: return "UNSUPPORTED";
-    }
-}
 } // namespace zel
 
 int ZELGetVersion(int unit, unsigned char& major, unsigned char& minor, unsigned char& memoryCode) {

@@ -186,3 +186,19 @@ ZELUSB_API int ZELSetDownloadMode(int unit, unsigned char mode);
 // Writes from fileName (when not null; length 0 = the whole file) or buffer.
 ZELUSB_API int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* fileName,
                             unsigned char* buffer);
+
+// --- Program flash and firmware loading ------------------------------------------
+// Program flash while the unit runs its application; device addresses (word
+// addresses on the PIC16F877A, byte addresses on the PIC18 chips).
+ZELUSB_API int ZELReadFlash(int unit, unsigned short address, unsigned char* buffer, unsigned short wordCount);
+ZELUSB_API int ZELWriteFlash(int unit, unsigned short address, unsigned char* buffer, unsigned short wordCount);
+// Replaces the unit's program: both texts Intel HEX with the chip's name after
+// the end-of-file record; cpuId and chipName as ZELInitDevice gave them. Each
+// text ends at its NUL, or after its length when that is positive. Progress
+// goes to the status window (kinds 7 to 11), lines and the one failure
+// message to standard output. 1 when the firmware is in place (PIC18F4550:
+// handed to the boot-loader).
+ZELUSB_API int ZELLoadFirmware(int unit, char* firmwareText, int firmwareLength, char* bootloaderText,
+                               int bootloaderLength, unsigned short cpuId, char* chipName);
+// Does nothing; 0.
+ZELUSB_API int ZELBootloader(int unit, char*, char*);
