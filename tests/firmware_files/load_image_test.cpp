@@ -67,6 +67,7 @@ TEST(LoadImage, FirmwareIsReadOverTheBootloader) {
     EXPECT_EQ(load.image[8], vectors[8]); // the boot-loader's bytes stay where the firmware has none
     EXPECT_EQ(load.image[19], vectors[19]);
     EXPECT_EQ(load.image[0x7000], countingWords(1, 0x4000)[0]);
+    EXPECT_EQ(load.bootVectors, vectors); // what goes to the vector address is the boot-loader's own
 }
 
 TEST(LoadImage, EachFileIsCheckedInTurn) {

@@ -65,7 +65,7 @@ const char* writeBootloaderThroughApplication(int unit, const FirmwareChip& chip
     postProgress(unit, ZEL_STATUS_FW_BOOTLOADER, 90);
     // The vectors last: until they are in place the application still starts.
     if (chip.pic18 && !eraseProgramBlock(unit, chip.vectorAddress)) return "Problem erasing Bexo memory.";
-    std::vector<uint8_t> vectors(load.image.begin(), load.image.begin() + 2 * chip.vectorWords);
+    std::vector<uint8_t> vectors = load.bootVectors;
     if (!ZELWriteFlash(unit, chip.vectorAddress, vectors.data(), static_cast<unsigned short>(chip.vectorWords)))
         return kWriteFailed;
     return nullptr;

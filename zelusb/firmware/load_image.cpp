@@ -45,6 +45,7 @@ LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloader
     if ((static_cast<uint64_t>(load.bootEnd) - 1) * chip.bytesPerAddress >= kDeviceAddresses)
         return fail(kBadBootloader);
 
+    load.bootVectors.assign(load.image.begin(), load.image.begin() + 2 * chip.vectorWords);
     load.firmware = readHex(firmwareText, load.image.data(), imageBytes);
     if (load.firmware.problem != HexProblem::None) return fail(kBadFirmware);
     if (!sameName(load.firmware, chipName)) return fail("Firmware file is not compatible with your Bexo.");

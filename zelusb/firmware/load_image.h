@@ -25,6 +25,7 @@ inline uint32_t bootWriteWords(uint32_t remaining) { return remaining >= 24 ? 24
 struct LoadImage {
     const char* failure = nullptr; // nullptr: the files fit
     std::vector<uint8_t> image;
+    std::vector<uint8_t> bootVectors; // the boot-loader's own vector words (the firmware's first block is over them)
     HexFile bootloader, firmware;
     uint32_t bootStart = 0; // first nonzero boot-loader word past its vectors
     uint32_t bootEnd = 0;   // the boot-loader file's end word
