@@ -1,5 +1,6 @@
 // The protocol's fixed waits at their real length: a unit needs them, so the
 // default clock must never cut them short. Each kind of wait once.
+#include "../zelusb_firmware/load_support.h"
 #include "../zelusb_virtual/virtual_units.h"
 #include "vstore/folder.h"
 
@@ -64,6 +65,44 @@ TEST_F(RealWaits, BusyEraseIsWaitedOut) {
     const auto start = Clock::now();
     ASSERT_EQ(ZELEraseMemory(unit, 5u << 16), 1);
     EXPECT_GE(msSince(start), 3000);
+    ZELCloseDevice(unit);
+}
+
+// Powered up without ZELPowerOn's own wait: both pin steps at once.
+int openWithPinsUp() {
+    const int unit = ZELOpenNextAvailableDevice();
+    ZELSetPins(unit, _ZEL_PINS{{0, 0, 0, 2, 2, 0}});
+    ZELSetPins(unit, _ZEL_PINS{{0, 0, 0, 2, 2, 2}});
+    return unit;
+}
+
+// The firmware loader's pauses: 500 ms before the unit is powered into its
+// boot-loader, and 500 ms before the final power-on (which holds its pins
+// 3500 ms apart).
+TEST_F(RealWaits, FirmwareLoadPausesBeforeEachPowerUp) {
+    UnitSpec spec;
+    auto plugged = plugUnit(spec);
+    const int unit = openWithPinsUp();
+    const loadtest::Files files = loadtest::madeUpFiles("PIC18F4520", 40, 0x3800, 8);
+    const auto start = Clock::now();
+    const loadtest::Outcome out = loadtest::loadFiles(unit, files, 0x1087, "PIC18F4520");
+    ASSERT_EQ(out.result, 1) << out.printed;
+    EXPECT_GE(msSince(start), 500 + 500 + 3500);
+    ZELCloseDevice(unit);
+}
+
+// While the unit still shows itself powered, the loader asks again every
+// 100 ms, 32 times: here the boot-loader never switches off.
+TEST_F(RealWaits, FirmwareRestartPollsATenthOfASecondApart) {
+    UnitSpec spec;
+    spec.applicationValid = false;
+    auto plugged = plugUnit(spec);
+    const int unit = openWithPinsUp(); // pin 5 up: no rising edge at the end
+    const loadtest::Files files = loadtest::madeUpFiles("PIC18F4520", 40, 0x3800, 8);
+    const auto start = Clock::now();
+    const loadtest::Outcome out = loadtest::loadFiles(unit, files, 0x1087, "PIC18F4520");
+    EXPECT_EQ(out.result, 0);
+    EXPECT_GE(msSince(start), 32 * 100);
     ZELCloseDevice(unit);
 }
 
