@@ -26,17 +26,17 @@ constexpr uint16_t kVendorAlternative = 0x4242;
 
 void updateFastClock() {
     bool anyOpen = false, allVirtual = true;
-    for (auto& u : g_units) {
-        zelhid::Device* d = u.device;
-        if (!d) continue;
+    for (int i = 0; i < kMaxUnits; ++i) {
+        const std::shared_ptr<Session> s = sessionOf(i);
+        if (!s) continue;
         anyOpen = true;
-        if (!zelhid::isVirtual(d)) allVirtual = false;
+        if (!zelhid::isVirtual(s->device)) allVirtual = false;
     }
     setFastClockAllowed(anyOpen && allVirtual && fastClockRequested());
 }
 
 // Finds the wanted device among the present ones and opens it for use.
-bool searchDevice(uint16_t productId, UnitRecord& u, int index) {
+std::shared_ptr<Session> searchDevice(uint16_t productId, UnitRecord& u, int index) {
     int counter = 0;
     for (const zelhid::DeviceInfo& info : zelhid::enumerate()) {
         if (!((info.vendorId == kVendor || info.vendorId == kVendorAlternative) && info.productId == productId))
@@ -45,16 +45,18 @@ bool searchDevice(uint16_t productId, UnitRecord& u, int index) {
             zelhid::Device* device = zelhid::openExclusive(info.path);
             if (device) {
                 zelhid::setInputBuffers(device, 200);
+                auto session = std::make_shared<Session>(device);
+                std::lock_guard<std::mutex> lock(u.sessionMutex);
                 u.path = info.path;
-                u.device = device;
-                return true;
+                u.session = session;
+                return session;
             }
-            if (index == counter) return false;
+            if (index == counter) return nullptr;
             continue; // in use elsewhere: try the next one
         }
         ++counter;
     }
-    return false;
+    return nullptr;
 }
 
 int openUnit(int index) {
@@ -62,22 +64,20 @@ int openUnit(int index) {
     std::unique_lock<std::mutex> lock(g_tableMutex);
     int unit = -1;
     for (int i = 0; i < kMaxUnits; ++i) {
-        if (!g_units[i].device) {
+        if (!sessionOf(i)) {
             unit = i;
             break;
         }
     }
     if (unit < 0) return -1;
     UnitRecord& u = g_units[unit];
-    bool stream = searchDevice(1, u, index);
-    if (!stream && !searchDevice(2, u, index)) {
-        u.device = nullptr;
-        u.path.clear();
-        return -1;
-    }
+    std::shared_ptr<Session> session = searchDevice(1, u, index);
+    const bool stream = session != nullptr;
+    if (!session) session = searchDevice(2, u, index);
+    if (!session) return -1;
     u.stream = stream;
     u.receiveEvent = zelplat::createAutoResetEvent();
-    startReceiver(unit);
+    startReceiver(u, std::move(session));
     updateFastClock();
     lock.unlock();
     fixedWait(500);
@@ -99,10 +99,13 @@ void closeAllUnits() {
 }
 
 UnitRecord* record(int unit) { return unit >= 0 && unit < kMaxUnits ? &g_units[unit] : nullptr; }
-UnitRecord* openRecord(int unit) {
+std::shared_ptr<Session> sessionOf(int unit) {
     UnitRecord* u = record(unit);
-    return u && u->device ? u : nullptr;
+    if (!u) return nullptr;
+    std::lock_guard<std::mutex> lock(u->sessionMutex);
+    return u->session;
 }
+UnitRecord* openRecord(int unit) { return sessionOf(unit) ? record(unit) : nullptr; }
 
 int postStatus(int unit, int kind, int position, int range) {
     UnitRecord* u = record(unit);
@@ -144,12 +147,17 @@ int ZELCloseDevice(int unit) {
     UnitRecord* u = record(unit);
     if (!u) return 1;
     std::lock_guard<std::mutex> lock(g_tableMutex);
-    if (zelhid::Device* device = u->device) {
-        stopReceiver(*u);
-        u->device = nullptr;
-        zelhid::close(device);
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard<std::mutex> slot(u->sessionMutex);
+        session = std::move(u->session);
+        u->session = nullptr;
+        u->path.clear();
     }
-    u->path.clear();
+    // The device closes when the last holder lets the session go: here,
+    // or after a call still writing to it from another thread.
+    if (session) stopReceiver(*u, *session);
+    session.reset();
     u->cancel = false;
     u->unframed = false;
     if (u->receiveEvent) zelplat::destroyEvent(u->receiveEvent);
@@ -177,6 +185,7 @@ int ZELSetNotification(HWND recipient, char* name) { return registerDeviceNotifi
 int ZELGetDeviceString(int unit, char* buffer, int* size) {
     UnitRecord* u = record(unit);
     if (!u || !size) return 0;
+    std::lock_guard<std::mutex> lock(u->sessionMutex);
     const int needed = static_cast<int>(u->path.size()) + 1;
     if (*size < needed || !buffer) {
         *size = needed;
