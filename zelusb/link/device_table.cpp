@@ -1,8 +1,9 @@
 // Finding, opening and closing units; the table's exported calls.
 #include "../platform/event.h"
 #include "../platform/hid.h"
+#include "../platform/host_window.h"
+#include "../platform/library_unload.h"
 #include "clock.h"
-#include "host_window.h"
 #include "status.h"
 #include "unit_table.h"
 #include "zelusb.h"
@@ -85,12 +86,8 @@ int openUnit(int index) {
     return unit;
 }
 
-#if !defined(_WIN32)
-// Closes every unit when the library goes away (on Windows: DllMain).
-struct CloseAllAtExit {
-    ~CloseAllAtExit() { closeAllUnits(); }
-} g_closeAll;
-#endif
+// Every unit is closed when the library goes away.
+[[maybe_unused]] const bool g_closesAtUnload = (zelplat::onLibraryUnload(closeAllUnits), true);
 
 } // namespace
 
@@ -118,7 +115,7 @@ int postStatus(int unit, int kind, int position, int range) {
     r->position = position;
     r->reserved = 0;
     r->tag = u->statusTag;
-    postStatusRecord(u->statusWindow, r);
+    if (!zelplat::postStatusRecord(u->statusWindow, r)) std::free(r);
     return 1;
 }
 
@@ -135,7 +132,7 @@ int ZELDLLInitialize() {
         u.errorCode = 0;
         u.errorDetail = 0;
     }
-    g_ntFamily = hostIsNtFamily();
+    g_ntFamily = zelplat::hostIsNtFamily();
     return 1;
 }
 
@@ -179,8 +176,6 @@ int ZELWaitReceiveEvent(void* event, long timeoutMs) {
     return zelplat::waitEvent(zelplat::fromNativeHandle(event), timeoutMs);
 }
 #endif
-
-int ZELSetNotification(HWND recipient, char* name) { return registerDeviceNotification(recipient, name) ? 1 : 0; }
 
 int ZELGetDeviceString(int unit, char* buffer, int* size) {
     UnitRecord* u = record(unit);
