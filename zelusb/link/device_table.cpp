@@ -106,7 +106,8 @@ UnitRecord* openRecord(int unit) { return sessionOf(unit) ? record(unit) : nullp
 
 int postStatus(int unit, int kind, int position, int range) {
     UnitRecord* u = record(unit);
-    if (!u || !u->statusWindow) return 1;
+    HWND window = u ? u->statusWindow.load() : nullptr;
+    if (!window) return 1;
     auto* r = static_cast<_ZEL_STATUS_RECORD*>(std::malloc(sizeof(_ZEL_STATUS_RECORD)));
     if (!r) return 1;
     r->unit = unit;
@@ -115,7 +116,7 @@ int postStatus(int unit, int kind, int position, int range) {
     r->position = position;
     r->reserved = 0;
     r->tag = u->statusTag;
-    if (!zelplat::postStatusRecord(u->statusWindow, r)) std::free(r);
+    if (!zelplat::postStatusRecord(window, r)) std::free(r);
     return 1;
 }
 

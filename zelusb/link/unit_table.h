@@ -32,7 +32,8 @@ struct UnitRecord {
     std::shared_ptr<Session> session;
     std::string path;
     std::mutex sessionMutex;
-    bool stream = true;
+    // Set at open; a caller still holding an old unit number may read it meanwhile.
+    std::atomic<bool> stream{true};
 
     // Response queue. Slots are filled by the receive thread before it takes
     // the mutex; the mutex guards queued, readPos and lengths.
@@ -51,8 +52,9 @@ struct UnitRecord {
     std::atomic<bool> cancel{false};
     std::atomic<bool> unframed{false};
 
-    HWND statusWindow = nullptr;
-    uint32_t statusTag = 0;
+    // Registered from the caller's thread, read by whichever thread posts.
+    std::atomic<HWND> statusWindow{nullptr};
+    std::atomic<uint32_t> statusTag{0};
 
     // Atomic so that a close from a removal handler can't race a call in flight.
     std::atomic<uint32_t> errorCode{0};
