@@ -12,11 +12,6 @@ using namespace testunits;
 
 namespace {
 
-void armNow(const Opened& o, const std::string& spec) {
-    armFault(*o.plugged, spec);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-}
-
 std::vector<unsigned char> counting(size_t n) {
     std::vector<unsigned char> b(n);
     for (size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(i * 5 + 1);

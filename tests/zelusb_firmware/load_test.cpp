@@ -36,12 +36,6 @@ bool runsItsApplication(int unit) {
     return ZELInitDevice(unit, &bootMode, &usb, &firmware, &cpu, &memoryCode, name) == 1 && bootMode == 0;
 }
 
-// Faults armed in the folder reach an open unit within a tenth of a second.
-void armNow(const Plugged& unit, const std::string& spec) {
-    armFault(unit, spec);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-}
-
 } // namespace
 
 TEST(LoadFirmware, Pic18F4520FirmwareOfOneHundredWordsOnTheWire) {
@@ -239,14 +233,14 @@ TEST(LoadFirmware, RefusedInterruptsOrABadReadBackLeaveTheApplicationStarting) {
     const Files files = madeUpFiles("PIC18F4520", 100, 0x3800, 64);
     {
         Opened o(unitOf(0x1087));
-        armNow(*o.plugged, "wrong-code");
+        armNow(o, "wrong-code");
         const Outcome out = loadFiles(o.unit, files, 0x1087, "PIC18F4520");
         EXPECT_EQ(out.result, 0);
         EXPECT_EQ(out.printed, "Writing bootloader...\nProblem preparing Bexo for bootloader.");
         EXPECT_TRUE(storedState(*o.plugged).applicationValid);
     }
     Opened o(unitOf(0x1087));
-    armNow(*o.plugged, "short-read:4");
+    armNow(o, "short-read:4");
     const Outcome out = loadFiles(o.unit, files, 0x1087, "PIC18F4520");
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.printed, "Writing bootloader...\nProblem verifying bootloader.");
