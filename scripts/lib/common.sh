@@ -3,11 +3,12 @@
 
 # Everything the native presets (default, asan, tsan) need to configure,
 # build and test: compilers, CMake/Ninja, GoogleTest, Google Benchmark,
-# CLI11, umockdev (virtual unit / hidraw tests).
+# CLI11, umockdev (virtual unit / hidraw tests), gputils (gpasm assembles the
+# firmware tests' PIC programs; every preset needs it).
 BEXO_NATIVE_PACKAGES=(
   cmake ninja-build g++ pkg-config binutils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev umockdev libumockdev-dev tzdata
+  libcli11-dev umockdev libumockdev-dev tzdata gputils
 )
 # The clang-release preset: a second compiler at the optimiser's full level,
 # so that a warning only one compiler or level raises is caught in CI.
