@@ -6,3 +6,4 @@
 
 void addConvertCommand(CLI::App& app);
 void addInfoCommand(CLI::App& app);
+void addFirmwareCommand(CLI::App& app);

@@ -1,5 +1,6 @@
 // bexolog info: who is on the other end of the cable.
 #include "commands.h"
+#include "unit_access.h"
 #include "zelusb.h"
 
 #include <cstdio>
@@ -23,22 +24,8 @@ std::string describeMap(const unsigned char* map, int count) {
     return out.empty() ? "none" : out;
 }
 
-void failUnit(int unit, const char* what) {
-    unsigned long code = 0, detail = 0;
-    ZELGetLastError(unit, code, detail);
-    std::fprintf(stderr, "bexolog: %s failed (error %08lX, detail %lu)\n", what, code, detail);
-    ZELCloseDevice(unit);
-    throw CLI::RuntimeError(2);
-}
-
 void runInfo() {
-    ZELDLLInitialize();
-    const int unit = ZELOpenNextAvailableDevice();
-    if (unit < 0) {
-        std::fprintf(stderr, "bexolog: no Bexo unit found. Plug one in (on Linux, install "
-                             "zelusb/platform/70-bexo.rules for access), or name virtual units in ZELUSB_VIRTUAL.\n");
-        throw CLI::RuntimeError(1);
-    }
+    const int unit = openFirstUnit();
     char path[512];
     int size = sizeof path;
     if (!ZELGetDeviceString(unit, path, &size)) path[0] = 0;

@@ -5,6 +5,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     addConvertCommand(app);
     addInfoCommand(app);
+    addFirmwareCommand(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
 }

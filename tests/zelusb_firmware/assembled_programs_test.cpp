@@ -25,20 +25,6 @@ std::string fileText(const std::string& name) {
     return s.str();
 }
 
-struct Identified {
-    unsigned char bootMode = 9;
-    unsigned short cpuId = 0;
-    char name[16] = {};
-};
-
-Identified identify(int unit) {
-    Identified id;
-    unsigned char memoryCode = 0;
-    unsigned short usb = 0, firmware = 0;
-    EXPECT_EQ(ZELInitDevice(unit, &id.bootMode, &usb, &firmware, &id.cpuId, &memoryCode, id.name), 1);
-    return id;
-}
-
 Bytes readThroughLibrary(int unit, const zel::FirmwareChip& chip, uint32_t from, uint32_t to) {
     Bytes out;
     unsigned char block[120];
@@ -84,6 +70,7 @@ TEST_P(AssembledPrograms, LoadEndToEnd) {
     spec.cpuId = p.cpuId;
     Opened o(spec, false);
     const Identified before = identify(o.unit);
+    ASSERT_TRUE(before.ok);
     ASSERT_EQ(before.bootMode, 0);
     ASSERT_STREQ(before.name, p.chip);
 
@@ -102,6 +89,7 @@ TEST_P(AssembledPrograms, LoadEndToEnd) {
     for (size_t i = 0; i < p.tableWords.size(); ++i) EXPECT_EQ(wordAt(s.programFlash, p.tableWord + static_cast<uint32_t>(i)), p.tableWords[i]);
 
     const Identified after = identify(o.unit);
+    EXPECT_TRUE(after.ok);
     EXPECT_EQ(after.bootMode, 0); // the new application answers
     EXPECT_STREQ(after.name, p.chip);
 

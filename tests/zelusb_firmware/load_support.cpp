@@ -78,6 +78,14 @@ Outcome loadFiles(int unit, const Files& files, uint16_t cpuId, const std::strin
     return o;
 }
 
+Identified identify(int unit) {
+    Identified id;
+    unsigned char memoryCode = 0;
+    unsigned short usb = 0, firmware = 0;
+    id.ok = ZELInitDevice(unit, &id.bootMode, &usb, &firmware, &id.cpuId, &memoryCode, id.name) == 1;
+    return id;
+}
+
 Bytes programWords(const vunit::Storage& s, uint32_t from, uint32_t to) {
     return Bytes(s.programFlash.begin() + 2 * from, s.programFlash.begin() + 2 * to);
 }
@@ -104,7 +112,9 @@ Bytes hexBytes(std::istringstream& line) {
 struct Deframer {
     Bytes message;
     bool open = false, escape = false;
-    void feed(const Bytes& report, std::vector<Bytes>& out) {
+    // Returns how many messages the report completed.
+    size_t feed(const Bytes& report, std::vector<Bytes>& out) {
+        const size_t before = out.size();
         for (size_t i = 1; i < report.size(); ++i) {
             const uint8_t c = report[i];
             if (c == 0x02) {
@@ -123,8 +133,18 @@ struct Deframer {
                 escape = false;
             }
         }
+        return out.size() - before;
     }
 };
+
+std::string framedName(const Bytes& m) {
+    char name[16];
+    if (m.size() >= 3 && (m[0] == 0x1C || m[0] == 0x11 || m[0] == 0x10 || m[0] == 0x16))
+        std::snprintf(name, sizeof name, "%02X %04X", m[0], m[1] | m[2] << 8);
+    else
+        std::snprintf(name, sizeof name, "%02X", m.empty() ? 0 : m[0]);
+    return name;
+}
 
 } // namespace
 
@@ -147,11 +167,25 @@ Wire wireOf(const std::string& trace) {
         const Bytes report = hexBytes(line);
         if (report.empty()) continue;
         if (report[0] == 0x20) {
-            if (report.size() > 1 && report[1] == 1) ++w.statusRequests;
+            const uint8_t control = report.size() > 1 ? report[1] : 0;
+            if (control == 1) ++w.statusRequests;
+            w.sequence.push_back(control == 1 ? "status" : control == 2 ? "pins" : "reframe");
             continue;
         }
-        if (state == "APPLICATION") deframer.feed(report, w.framed);
-        if (state == "BOOTLOADER") w.boot.emplace_back(report.begin() + 1, report.end());
+        if (state == "APPLICATION") {
+            if (!deframer.open && (report.size() < 2 || report[1] != 0x02)) {
+                w.sequence.push_back("probe");
+                continue;
+            }
+            const size_t done = deframer.feed(report, w.framed);
+            for (size_t i = w.framed.size() - done; i < w.framed.size(); ++i) w.sequence.push_back(framedName(w.framed[i]));
+        }
+        if (state == "BOOTLOADER") {
+            w.boot.emplace_back(report.begin() + 1, report.end());
+            const Bytes& r = w.boot.back();
+            w.sequence.push_back("boot " + (r.size() >= 3 && r[0] == 1 ? "1:" + std::to_string(r[1] | r[2] << 8)
+                                                                         : std::to_string(r.empty() ? 0 : r[0])));
+        }
     }
     return w;
 }

@@ -35,6 +35,15 @@ struct Outcome {
 };
 Outcome loadFiles(int unit, const Files& files, uint16_t cpuId, const std::string& chipName);
 
+// ZELInitDevice's answers, as bexolog passes them on to the loader.
+struct Identified {
+    bool ok = false;
+    unsigned char bootMode = 9;
+    unsigned short cpuId = 0;
+    char name[16] = {};
+};
+Identified identify(int unit);
+
 // The unit's program memory words [from, to) as image bytes.
 Bytes programWords(const vunit::Storage& s, uint32_t from, uint32_t to);
 Bytes imageWords(const Bytes& image, uint32_t from, uint32_t to);
@@ -45,6 +54,10 @@ struct Wire {
     std::vector<Bytes> boot;   // requests the boot-loader took (each report's bytes after its id)
     int statusRequests = 0;
     size_t outputReports = 0;
+    // Every request in order, named: "1C 7000" (framed: command, address),
+    // "boot 6", "boot 1:64", "status", "pins", "reframe", "probe" (unframed
+    // bytes the application ignores).
+    std::vector<std::string> sequence;
 };
 Wire wireOf(const std::string& trace);
 // Boot-loader requests as "1:64" (counter value) or their command byte.

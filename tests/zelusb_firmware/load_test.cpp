@@ -30,10 +30,8 @@ std::vector<std::string> repeated(std::vector<std::string> v, const std::string&
 
 // After a load the unit runs its new application.
 bool runsItsApplication(int unit) {
-    unsigned char bootMode = 9, memoryCode = 0;
-    unsigned short usb = 0, firmware = 0, cpu = 0;
-    char name[16] = {};
-    return ZELInitDevice(unit, &bootMode, &usb, &firmware, &cpu, &memoryCode, name) == 1 && bootMode == 0;
+    const Identified id = identify(unit);
+    return id.ok && id.bootMode == 0;
 }
 
 } // namespace
@@ -148,12 +146,10 @@ TEST(LoadFirmware, UnitAlreadyInItsBootloaderStillHasItsFileCompared) {
         EXPECT_EQ(out.printed, "Bootloader file is not compatible with your Bexo.");
     }
     Opened o(unitOf(0x1087, true), false);
-    unsigned char bootMode = 0, memoryCode = 0;
-    unsigned short usb = 0, firmware = 0, cpu = 0;
-    char name[16] = {};
-    ASSERT_EQ(ZELInitDevice(o.unit, &bootMode, &usb, &firmware, &cpu, &memoryCode, name), 1);
-    ASSERT_EQ(bootMode, 1);
-    const Outcome out = loadFiles(o.unit, files, cpu, name);
+    const Identified id = identify(o.unit);
+    ASSERT_TRUE(id.ok);
+    ASSERT_EQ(id.bootMode, 1);
+    const Outcome out = loadFiles(o.unit, files, id.cpuId, id.name);
     ASSERT_EQ(out.result, 1) << out.printed;
     EXPECT_EQ(out.printed.rfind("Upgrading firmware...Upgrading firmware (erasing)...\n", 0), 0u);
     EXPECT_TRUE(wireOf(o.plugged->trace()).framed.empty()); // nothing through an application

@@ -51,7 +51,7 @@ bool readBack(int unit, const FirmwareChip& chip, const LoadImage& load) {
 } // namespace
 
 const char* writeBootloaderThroughApplication(int unit, const FirmwareChip& chip, const LoadImage& load) {
-    std::printf("Writing bootloader...\n");
+    say("Writing bootloader...\n");
     postProgress(unit, ZEL_STATUS_FW_BOOTLOADER, 0);
     if (!chip.handsOverImage && !ZELSetInterrupts(unit, 0)) return "Problem preparing Bexo for bootloader.";
     if (chip.pic18) {

@@ -28,7 +28,7 @@ bool verifyFrom(int unit, const LoadImage& load, uint32_t from, uint32_t end) {
         const uint32_t n = std::min(end - p, kBootReadWords);
         if (std::memcmp(answer, load.image.data() + 2 * p, 2 * n) != 0) return false;
         p += n;
-        std::printf(".");
+        say(".");
         postProgress(unit, ZEL_STATUS_FW_VERIFYING, percent(p - from, end - from));
     }
     return true;
@@ -37,21 +37,21 @@ bool verifyFrom(int unit, const LoadImage& load, uint32_t from, uint32_t end) {
 } // namespace
 
 const char* eraseFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
-    std::printf("Upgrading firmware (erasing)...\n");
+    say("Upgrading firmware (erasing)...\n");
     postProgress(unit, ZEL_STATUS_FW_ERASING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo for firmware.";
     const uint32_t lo = lowestWordOf(load.firmware), end = load.firmwareEnd;
     for (uint32_t p = lo + kBootEraseWords; p < end;) {
         if (!bootErase(unit)) return "Problem erasing Bexo during firmware.";
         p += kBootEraseWords;
-        std::printf(".");
+        say(".");
         postProgress(unit, ZEL_STATUS_FW_ERASING, percent(p - kBootEraseWords - lo, end - kBootEraseWords - lo));
     }
     return nullptr;
 }
 
 const char* writeFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
-    std::printf("Upgrading firmware (writing)...\n");
+    say("Upgrading firmware (writing)...\n");
     postProgress(unit, ZEL_STATUS_FW_WRITING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo to write firmware.";
     const uint32_t first = chip.firstBlockWords, end = load.firmwareEnd;
@@ -59,21 +59,21 @@ const char* writeFirmwareBody(int unit, const FirmwareChip& chip, const LoadImag
         const uint32_t n = bootWriteWords(end - p);
         if (!bootWrite(unit, load.image.data() + 2 * p, n)) return kWriteFailed;
         p += n;
-        std::printf(".");
+        say(".");
         postProgress(unit, ZEL_STATUS_FW_WRITING, percent(p - first, end - first));
     }
     return nullptr;
 }
 
 const char* verifyFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
-    std::printf("Upgrading firmware (verifying)...\n");
+    say("Upgrading firmware (verifying)...\n");
     postProgress(unit, ZEL_STATUS_FW_VERIFYING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo to verify firmware.";
     return verifyFrom(unit, load, chip.firstBlockWords, load.firmwareEnd) ? nullptr : kVerifyFailed;
 }
 
 const char* finalizeFirmware(int unit, const FirmwareChip& chip, const LoadImage& load) {
-    std::printf("Upgrading firmware (finalizing)...\n");
+    say("Upgrading firmware (finalizing)...\n");
     postProgress(unit, ZEL_STATUS_FW_FINALIZING, 100);
     if (chip.pic18) {
         if (!ZELUnframedSetCounter(unit, 0)) return "Problem preparing Bexo complete firmware.";

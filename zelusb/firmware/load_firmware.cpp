@@ -12,13 +12,17 @@ using namespace zel;
 
 namespace zel {
 void postProgress(int unit, int kind, int position) { postStatus(unit, kind, position, 100); }
+void say(const char* text) {
+    std::printf("%s", text);
+    std::fflush(stdout);
+}
 } // namespace zel
 
 namespace {
 
 // Every failure ends the load with its message and the result 0.
 int failWith(const char* message) {
-    std::printf("%s", message);
+    say(message);
     return 0;
 }
 
@@ -55,6 +59,6 @@ int ZELLoadFirmware(int unit, char* firmwareText, int firmwareLength, char* boot
             if (const char* m = restartIntoBootloader(unit)) return failWith(m);
         postProgress(unit, ZEL_STATUS_FW_BOOTLOADER, 100);
     }
-    std::printf("Upgrading firmware...");
+    say("Upgrading firmware...");
     return loadThroughBootloader(unit, *chip, load);
 }

@@ -7,6 +7,10 @@
 
 namespace zel {
 
+// A line (or a dot) on standard output, at once: a program showing progress
+// of its own keeps the order.
+void say(const char* text);
+
 // Status records of the loader: range 100, the position a percentage.
 void postProgress(int unit, int kind, int position);
 

@@ -11,7 +11,7 @@ namespace zel {
 const char* restartIntoFirmware(int unit) {
     const char* const kPowerOff = "Problem powering off Bexo during firmware.";
     const char* const kRestart = "Problem restarting Bexo during firmware.";
-    std::printf("Restarting Bexo...\n");
+    say("Restarting Bexo...\n");
     if (!ZELSetPins(unit, _ZEL_PINS{{0, 0, 0, 2, 2, 2}})) return kPowerOff;
     switch (waitUntilUnpowered(unit)) {
     case PowerDown::Off: break;

@@ -1,0 +1,17 @@
+// Runs the real bexolog program and collects what it printed.
+#pragma once
+
+#include <string>
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// `args` go to the shell as they are: no blanks or special characters. The
+// program's output goes through `base`.out and `base`.err.
+Outcome runBexolog(const std::string& args, const std::string& base);
+
+// A whole file, or "<missing>".
+std::string readFile(const std::string& path);
