@@ -45,8 +45,7 @@ std::string Plugged::trace() const {
     return s.str();
 }
 
-std::unique_ptr<Plugged> plugUnit(const UnitSpec& spec) {
-    initialiseLibrary();
+vfactory::UnitDescription describe(const UnitSpec& spec) {
     vfactory::UnitDescription d = vfactory::defaultDescription();
     d.identity.kind = spec.kind;
     d.identity.vendorId = spec.vendor;
@@ -57,11 +56,12 @@ std::unique_ptr<Plugged> plugUnit(const UnitSpec& spec) {
     d.identity.firmwareMinor = spec.firmwareMinor;
     d.eeprom.family = spec.family;
     if (vunit::sectorCountOf(d.identity) < 32) d.items.clear(); // small units hold no sounds
-    vunit::Storage storage = vfactory::buildUnit(d);
-    storage.applicationValid = spec.applicationValid;
-    vunit::FolderOptions options;
-    options.timing = spec.timing;
-    if (spec.trace) options.tracePath = "trace.log";
+    return d;
+}
+
+std::unique_ptr<Plugged> plugUnit(const vfactory::UnitDescription& d, const vunit::Storage& storage,
+                                  const vunit::FolderOptions& options) {
+    initialiseLibrary();
     auto unit = std::make_unique<Plugged>();
     unit->dir = freshFolder();
     std::filesystem::remove_all(unit->dir);
@@ -71,9 +71,29 @@ std::unique_ptr<Plugged> plugUnit(const UnitSpec& spec) {
     return unit;
 }
 
+std::unique_ptr<Plugged> plugUnit(const UnitSpec& spec) {
+    initialiseLibrary();
+    const vfactory::UnitDescription d = describe(spec);
+    vunit::Storage storage = vfactory::buildUnit(d);
+    storage.applicationValid = spec.applicationValid;
+    vunit::FolderOptions options;
+    options.timing = spec.timing;
+    if (spec.trace) options.tracePath = "trace.log";
+    return plugUnit(d, storage, options);
+}
+
 void armFault(const Plugged& unit, const std::string& spec) { vunit::appendFault(unit.dir, spec); }
 
 vunit::Storage storedState(const Plugged& unit) { return vunit::loadUnitFolder(unit.dir).storage; }
+
+void restoreState(const Plugged& unit, vunit::Storage storage) {
+    const vunit::Storage now = storedState(unit);
+    for (size_t s = 0; s < storage.sectors.size(); ++s) storage.dirtySectors[s] = storage.sectors[s] != now.sectors[s];
+    storage.eepromDirty = storage.eeprom != now.eeprom;
+    storage.programFlashDirty = storage.programFlash != now.programFlash;
+    storage.stateDirty = storage.applicationValid != now.applicationValid;
+    vunit::saveStorage(unit.dir, storage, false);
+}
 
 uint32_t lastError(int unit, uint32_t* detail) {
     unsigned long code = 0, d = 0;

@@ -46,10 +46,17 @@ struct Plugged {
 
 // Makes a unit folder and plugs it in.
 std::unique_ptr<Plugged> plugUnit(const UnitSpec& spec = {});
+// The same for a unit laid out from a description.
+std::unique_ptr<Plugged> plugUnit(const vfactory::UnitDescription& description, const vunit::Storage& storage,
+                                  const vunit::FolderOptions& options = {});
+// The description plugUnit(spec) lays out.
+vfactory::UnitDescription describe(const UnitSpec& spec);
 // Arms a fault in the unit's folder: it fires the next time the unit is spoken to.
 void armFault(const Plugged& unit, const std::string& spec);
 // The unit's storage as it is on disk now.
 vunit::Storage storedState(const Plugged& unit);
+// Replaces the storage on disk; the unit must not be open.
+void restoreState(const Plugged& unit, vunit::Storage storage);
 
 uint32_t lastError(int unit, uint32_t* detail = nullptr);
 

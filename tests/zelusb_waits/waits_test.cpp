@@ -106,4 +106,17 @@ TEST_F(RealWaits, FirmwareRestartPollsATenthOfASecondApart) {
     ZELCloseDevice(unit);
 }
 
+TEST_F(RealWaits, EveryDirectoryWriteIsFollowedBy100ms) {
+    UnitSpec spec;
+    spec.kind = vunit::Kind::Packet; // powers up without the pin sequence
+    auto plugged = plugUnit(spec);
+    const int unit = openPowered();
+    std::vector<_direntry> entries(23, _direntry{5u << 16, 0x14, 1, 1});
+    const auto start = Clock::now();
+    // Two blocks and their link, the marker, the old directory retired: five writes.
+    ASSERT_EQ(ZELWriteDirectory(unit, 7, 0, entries.data(), 23), 1);
+    EXPECT_GE(msSince(start), 500);
+    ZELCloseDevice(unit);
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 #include "../link/status.h"
 #include "../link/transport.h"
 #include "../link/unit_table.h"
+#include "flash_errors.h"
+#include "host_file.h"
 #include "zelusb.h"
 
 #include <cstdio>
@@ -10,7 +12,7 @@
 using namespace zel;
 
 namespace {
-constexpr uint32_t kFileError = 0x10000, kWriteError = 0x20000, kCancelled = 0x30000;
+constexpr uint32_t kWriteError = 0x20000;
 constexpr unsigned long kPage = 256;
 
 bool allErased(const uint8_t* bytes, size_t n) {
@@ -26,12 +28,8 @@ int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* f
     std::FILE* file = nullptr;
     unsigned long total = length;
     if (fileName) {
-        file = std::fopen(fileName, "rb");
-        if (!file) {
-            std::printf("Error opening file.\n");
-            setError(unit, kFileError, 0);
-            return 0;
-        }
+        file = openHostFile(unit, fileName, "rb");
+        if (!file) return 0;
         if (length == 0) total = 0xFFFFFFFFul;
     } else if (!buffer) {
         total = 0;

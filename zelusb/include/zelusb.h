@@ -15,8 +15,8 @@
 // hardware. ZELUSB_FAST_CLOCK=1 shortens the fixed waits, and only while every
 // open unit is virtual. Plugging and unplugging them by hand: zelusb_virtual.h.
 //
-// Not in this header yet: the flash directory and item operations, and
-// ZELClearSectorZero, which needs the directory reader.
+// Flash directory and items: the layout on flash is described in
+// zelusb/flash/FORMAT.md. Every operation reads the directory afresh.
 #pragma once
 
 #include <cstdint>
@@ -86,7 +86,35 @@ struct _ZEL_STATUS {
 struct _ZEL_PINS {
     unsigned char pin[6];
 };
+
+// One directory entry: the exported record and, byte for byte, its form on
+// flash (little-endian).
+struct _direntry {
+    unsigned int address; // sector << 16 | offset of the item's first byte
+    unsigned char type;
+    unsigned int id;
+    unsigned short size;
+};
+
+// The id of the unit's item of each sound type, 0 when it has none.
+struct _ZEL_SOUNDS {
+    unsigned int sound20; // type 0x14
+    unsigned int sound23; // type 0x17
+    unsigned int sound22; // type 0x16
+    unsigned int sound24; // type 0x18
+    unsigned int sound25; // type 0x19
+    unsigned int sound30; // type 0x1E
+    unsigned int sound31; // type 0x1F
+};
 #pragma pack(pop)
+
+static_assert(sizeof(_direntry) == 11, "a directory entry is 11 bytes");
+static_assert(sizeof(_ZEL_SOUNDS) == 28, "seven 32-bit ids");
+
+// Asked for an item's contents when a write cannot put it where it was
+// planned: fill `buffer` (65536 bytes), set *size (65536 on entry, at most
+// 65535 on return) and return nonzero; 0 abandons the write.
+typedef unsigned char (*DisplacementCallback)(_direntry item, unsigned char* buffer, int* size);
 
 // Status record kinds.
 enum {
@@ -186,6 +214,51 @@ ZELUSB_API int ZELSetDownloadMode(int unit, unsigned char mode);
 // Writes from fileName (when not null; length 0 = the whole file) or buffer.
 ZELUSB_API int ZELWriteFile(int unit, unsigned long address, unsigned long& length, char* fileName,
                             unsigned char* buffer);
+// Moves every item out of sector 0 (into the spare sector) and erases it.
+ZELUSB_API int ZELClearSectorZero(int unit);
+
+// --- Flash directory -----------------------------------------------------------
+// 1 read, 0 no directory (directorySector = sectorCount, entries and count
+// untouched), -1 failure. `entries` must hold 256 entries: a directory that
+// lists more is refused (-1), never written past.
+ZELUSB_API int ZELReadDirectory(int unit, int& directorySector, unsigned short& sectorCount, _direntry* entries,
+                                int& count);
+// sectorMap: null, or 256 bytes that receive the sector map.
+ZELUSB_API int ZELReadDirectoryAndSectors(int unit, int& directorySector, unsigned short& sectorCount,
+                                          _direntry* entries, int& count, unsigned char* sectorMap);
+// Writes `count` (0..256) entries as the directory of the erased sector
+// newSector, marks it valid, then retires oldSector (-1: none).
+ZELUSB_API int ZELWriteDirectory(int unit, int newSector, int oldSector, _direntry* entries, int count);
+ZELUSB_API int ZELPrintDirectory(_direntry* entries, int count);
+
+// --- Directory items -----------------------------------------------------------
+// *length nonzero: data is a buffer, which must hold the item's size (it is
+// never written past it); *length 0: data names a host file.
+ZELUSB_API int ZELReadDirectoryItemByType(int unit, unsigned char type, char* data, unsigned int* length);
+ZELUSB_API int ZELReadDirectoryItemByID(int unit, unsigned int id, char* data, unsigned int* length);
+// Up to the erased tail (five 0xFF in a row); *length ends as the full size,
+// a buffer is padded with 0xFF up to it.
+ZELUSB_API int ZELReadDirectoryItemPartialByID(int unit, unsigned int id, char* data, unsigned int* length);
+// Reads `length` bytes at `address` into the file fileName and/or buffer.
+ZELUSB_API int ZELReadFile(int unit, unsigned long address, unsigned long& length, char* fileName, char* buffer,
+                           int stopAtErased);
+
+ZELUSB_API int ZELWriteDirectoryItem(int unit, _direntry item, unsigned char* data);
+ZELUSB_API int ZELReplaceDirectoryItemByType(int unit, _direntry item, unsigned char* data);
+ZELUSB_API int ZELReplaceDirectoryItemByType(int unit, _direntry item, unsigned char* data,
+                                             DisplacementCallback onDisplace);
+ZELUSB_API int ZELDeleteItemsByID(int unit, unsigned int ids[], int count);
+ZELUSB_API int ZELDeleteItemsByType(int unit, unsigned int types[], int count);
+// Deletes every item of item.type.
+ZELUSB_API int ZELDeleteDirectoryItem(int unit, _direntry item);
+
+// --- Sounds and maps -------------------------------------------------------------
+ZELUSB_API int ZELGetSoundsAndMap(int unit, _ZEL_SOUNDS* sounds, unsigned int* map);
+// At most 45 maps a call; each id must carry mapSet in bits 8-15.
+ZELUSB_API int ZELWriteMaps(int unit, _direntry* maps, unsigned char** contents, int count, unsigned int mapSet,
+                            DisplacementCallback onDisplace);
+ZELUSB_API int ZELWriteMap(int unit, _direntry* maps, unsigned char** contents, int count, unsigned int mapSet,
+                           unsigned char ignored);
 
 // --- Program flash and firmware loading ------------------------------------------
 // Program flash while the unit runs its application; device addresses (word
