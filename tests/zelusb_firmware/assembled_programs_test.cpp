@@ -101,5 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
     Chips, AssembledPrograms,
     ::testing::Values(Program{"PIC18F4520", 0x1087, "pic18f4520", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
                       Program{"PIC18F4525", 0x0C43, "pic18f4525", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x5800},
+                      Program{"PIC18F4550", 0x1204, "pic18f4550", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
                       Program{"PIC16F877A", 0x0E24, "pic16f877a", 0x100, {0x1234, 0x0678, 0x1ABC, 0x2EF0}, 0x1F00}),
     [](const ::testing::TestParamInfo<Program>& param) { return std::string(param.param.chip); });

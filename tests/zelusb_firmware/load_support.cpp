@@ -1,14 +1,8 @@
 #include "load_support.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <sstream>
-#if defined(_WIN32)
-#  include <io.h>
-#else
-#  include <unistd.h>
-#endif
 
 namespace loadtest {
 
@@ -38,22 +32,10 @@ Files madeUpFiles(const std::string& chip, uint32_t firmwareWords, uint32_t boot
 }
 
 std::string printedBy(const std::function<void()>& call) {
-    std::fflush(stdout);
-    const std::string path = "printed-" + std::to_string(std::rand()) + ".txt";
-    std::FILE* file = std::fopen(path.c_str(), "w+");
-    const int saved = dup(fileno(stdout));
-    dup2(fileno(file), fileno(stdout));
+    testing::internal::CaptureStdout();
     call();
     std::fflush(stdout);
-    dup2(saved, fileno(stdout));
-    close(saved);
-    std::fclose(file);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    in.close();
-    std::remove(path.c_str());
-    return s.str();
+    return testing::internal::GetCapturedStdout();
 }
 
 Outcome loadFiles(int unit, const Files& files, uint16_t cpuId, const std::string& chipName) {
@@ -170,6 +152,13 @@ Wire wireOf(const std::string& trace) {
             const uint8_t control = report.size() > 1 ? report[1] : 0;
             if (control == 1) ++w.statusRequests;
             w.sequence.push_back(control == 1 ? "status" : control == 2 ? "pins" : "reframe");
+            continue;
+        }
+        if (report[0] == 0x65 || report[0] == 0x66) { // a packet unit's message: length, then the bytes
+            if (report.size() < 3) continue;
+            const size_t n = std::min<size_t>(report[1] | report[2] << 8, report.size() - 3);
+            w.framed.emplace_back(report.begin() + 3, report.begin() + 3 + static_cast<long>(n));
+            w.sequence.push_back(framedName(w.framed.back()));
             continue;
         }
         if (state == "APPLICATION") {

@@ -50,7 +50,7 @@ Bytes imageWords(const Bytes& image, uint32_t from, uint32_t to);
 
 // What crossed the wire, read back from the unit's trace.
 struct Wire {
-    std::vector<Bytes> framed; // requests the application took, unstuffed
+    std::vector<Bytes> framed; // requests the application took, unstuffed (or a packet unit's)
     std::vector<Bytes> boot;   // requests the boot-loader took (each report's bytes after its id)
     int statusRequests = 0;
     size_t outputReports = 0;

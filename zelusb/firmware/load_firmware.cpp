@@ -45,7 +45,6 @@ int ZELLoadFirmware(int unit, char* firmwareText, int firmwareLength, char* boot
     const LoadImage load = prepareLoadImage(*chip, boundedText(bootloaderText, bootloaderLength),
                                             boundedText(firmwareText, firmwareLength), chipName);
     if (load.failure) return failWith(load.failure);
-    if (chip->handsOverImage) return 0; // its hand-over needs ZELClearSectorZero: not built yet
     // Packet units have no unframed requests: their boot-loader could be
     // put in place but never spoken to.
     if (!chip->handsOverImage && !isStreamUnit(unit)) return failWith("Problem preparing Bexo for bootloader.");
@@ -60,5 +59,9 @@ int ZELLoadFirmware(int unit, char* firmwareText, int firmwareLength, char* boot
         postProgress(unit, ZEL_STATUS_FW_BOOTLOADER, 100);
     }
     say("Upgrading firmware...");
+    if (chip->handsOverImage) {
+        if (const char* m = handImageToBootloader(unit, load)) return failWith(m);
+        return 1;
+    }
     return loadThroughBootloader(unit, *chip, load);
 }

@@ -51,6 +51,9 @@ LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloader
     if (!sameName(load.firmware, chipName)) return fail("Firmware file is not compatible with your Bexo.");
     load.firmwareEnd = endWordOf(load.firmware);
     if (load.firmwareEnd > load.bootStart) return fail(kBadFirmware);
+    // PIC18F4550: the image goes to external flash behind its header, and is
+    // installed below the boot-loader's vectors.
+    if (chip.handsOverImage && 2 * load.firmwareEnd > chip.vectorAddress) return fail(kBadFirmware);
     // Its first block holds the reset vector: a firmware must start there.
     if (lowestWordOf(load.firmware) != 0) return fail(kBadFirmware);
     return load;
