@@ -22,7 +22,10 @@ struct Chip {
     uint32_t bootStart;
 };
 
-const Chip kChips[] = {{"PIC18F4520", 0x1087, 0x3800}, {"PIC18F4525", 0x0C40, 0x5800}, {"PIC16F877A", 0x0E20, 0x1E00}};
+const Chip kChips[] = {{"PIC18F4520", 0x1087, 0x3800},
+                       {"PIC18F4525", 0x0C40, 0x5800},
+                       {"PIC18F4550", 0x1200, 0x3800},
+                       {"PIC16F877A", 0x0E20, 0x1E00}};
 
 int sweep(const Chip& chip) {
     const loadtest::Files files = loadtest::madeUpFiles(chip.name, 100, chip.bootStart, 64);

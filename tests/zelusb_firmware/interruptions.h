@@ -23,7 +23,21 @@ struct Attempt {
 
 Attempt interruptAndReload(const loadtest::Files& files, uint16_t cpuId, const std::string& fault);
 
-// Where a request sits in a load, from what the load had printed by then.
-std::string phaseOf(const std::string& printed, const std::string& commandName, uint16_t vectorAddress);
+// The phase of the load each request of `wire.sequence` belongs to, for a
+// load that starts with the unit in its application: "boot-loader erase",
+// "vectors", "firmware write", "first block", "final restart", ...
+std::vector<std::string> phasesOf(const loadtest::Wire& wire, uint16_t cpuId);
+
+// An uninterrupted load's wire, from its first report on.
+struct Recorded {
+    loadtest::Wire wire;
+    std::vector<std::string> phases; // one per request
+    size_t firstReport = 0;          // of the load, in wire.requestsAtReport
+};
+Recorded recordLoad(const loadtest::Files& files, uint16_t cpuId);
+
+// For an uninterrupted load: for each phase, the unplug-after count that cuts
+// the load in the middle of it (counted from the load's first report).
+std::vector<std::pair<std::string, size_t>> unplugPointsByPhase(const loadtest::Files& files, uint16_t cpuId);
 
 } // namespace interruptions

@@ -144,8 +144,13 @@ Wire wireOf(const std::string& trace) {
             if (text.find("--- power ") != std::string::npos && arrow != std::string::npos) state = text.substr(arrow + 4);
             continue;
         }
+        if (what == "IN") w.requestsAtReport.push_back(w.sequence.size());
         if (what != "OUT") continue;
         ++w.outputReports;
+        struct Mark {
+            Wire& w;
+            ~Mark() { w.requestsAtReport.push_back(w.sequence.size()); }
+        } mark{w}; // after this report's request is counted
         const Bytes report = hexBytes(line);
         if (report.empty()) continue;
         if (report[0] == 0x20) {

@@ -58,6 +58,9 @@ struct Wire {
     // "boot 6", "boot 1:64", "status", "pins", "reframe", "probe" (unframed
     // bytes the application ignores).
     std::vector<std::string> sequence;
+    // For each report crossing the wire (either way, in order): how many
+    // requests had been made by then.
+    std::vector<size_t> requestsAtReport;
 };
 Wire wireOf(const std::string& trace);
 // Boot-loader requests as "1:64" (counter value) or their command byte.
