@@ -72,33 +72,33 @@ TEST(LoadImage, FirmwareIsReadOverTheBootloader) {
 
 TEST(LoadImage, EachFileIsCheckedInTurn) {
     const std::string boot = bootloader(0x3800, 64), fw = firmware(100);
-    EXPECT_EQ(prepare(0x1087, "", fw, "PIC18F4520").failure, kBadBootloader);
+    EXPECT_STREQ(prepare(0x1087, "", fw, "PIC18F4520").failure, kBadBootloader);
     EXPECT_STREQ(prepare(0x1087, bootloader(0x3800, 64, "pic18f4520"), fw, "PIC18F4520").failure,
                  "Bootloader file is not compatible with your Bexo.");
     EXPECT_STREQ(prepare(0x1087, boot, fw, "PIC18F4525").failure, "Bootloader file is not compatible with your Bexo.");
     EXPECT_STREQ(prepare(0x1087, boot, fw, nullptr).failure, "Bootloader file is not compatible with your Bexo.");
     // Only vector words: no start.
-    EXPECT_EQ(prepare(0x1087, hexFile({{0, countingWords(10, 0xE000)}}, "PIC18F4520"), fw, "PIC18F4520").failure,
+    EXPECT_STREQ(prepare(0x1087, hexFile({{0, countingWords(10, 0xE000)}}, "PIC18F4520"), fw, "PIC18F4520").failure,
               kBadBootloader);
     // A bad record, even in the last line before the end.
     std::string damaged = fw;
     damaged[damaged.find(":00000001FF") - 2] ^= 1;
-    EXPECT_EQ(prepare(0x1087, boot, damaged, "PIC18F4520").failure, kBadFirmware);
+    EXPECT_STREQ(prepare(0x1087, boot, damaged, "PIC18F4520").failure, kBadFirmware);
     EXPECT_STREQ(prepare(0x1087, boot, firmware(100, 0, "PIC18F4525"), "PIC18F4520").failure,
                  "Firmware file is not compatible with your Bexo.");
     // Ending at the boot-loader's first word is fine; one word past is not.
     EXPECT_EQ(prepare(0x1087, boot, firmware(0x3800), "PIC18F4520").failure, nullptr);
-    EXPECT_EQ(prepare(0x1087, boot, firmware(0x3801), "PIC18F4520").failure, kBadFirmware);
+    EXPECT_STREQ(prepare(0x1087, boot, firmware(0x3801), "PIC18F4520").failure, kBadFirmware);
     // A firmware must hold the reset vector: starting higher, it is refused.
-    EXPECT_EQ(prepare(0x1087, boot, firmware(100, 32), "PIC18F4520").failure, kBadFirmware);
-    EXPECT_EQ(prepare(0x1087, boot, firmware(100, 1), "PIC18F4520").failure, kBadFirmware);
+    EXPECT_STREQ(prepare(0x1087, boot, firmware(100, 32), "PIC18F4520").failure, kBadFirmware);
+    EXPECT_STREQ(prepare(0x1087, boot, firmware(100, 1), "PIC18F4520").failure, kBadFirmware);
 }
 
 TEST(LoadImage, WordsNoDeviceAddressReachesAreRefused) {
     // PIC18F4525: its image is 96 KiB, but device addresses stop at 64 KiB.
-    EXPECT_EQ(prepare(0x0C40, bootloader(0x7F00, 256, "PIC18F4525"), firmware(100, 0, "PIC18F4525"), "PIC18F4525").failure,
+    EXPECT_STREQ(prepare(0x0C40, bootloader(0x7F00, 256, "PIC18F4525"), firmware(100, 0, "PIC18F4525"), "PIC18F4525").failure,
               nullptr);
-    EXPECT_EQ(prepare(0x0C40, bootloader(0x7F00, 257, "PIC18F4525"), firmware(100, 0, "PIC18F4525"), "PIC18F4525").failure,
+    EXPECT_STREQ(prepare(0x0C40, bootloader(0x7F00, 257, "PIC18F4525"), firmware(100, 0, "PIC18F4525"), "PIC18F4525").failure,
               kBadBootloader);
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 using namespace loadtest;
@@ -48,6 +49,9 @@ struct Program {
     std::vector<uint16_t> tableWords;
     uint32_t bootStart;
 };
+
+// Test names show the chip, not the record's bytes.
+void PrintTo(const Program& p, std::ostream* out) { *out << p.chip; }
 
 class AssembledPrograms : public ::testing::TestWithParam<Program> {};
 

@@ -39,7 +39,7 @@ TEST(ProgramFlash, WordsWrittenAreReadBackAtTheirDeviceAddress) {
 
 TEST(ProgramFlash, RefusedAndMissingAnswersLeaveTheirOperationCodes) {
     Opened o;
-    std::vector<unsigned char> buffer(2 * 128, 0);
+    std::vector<unsigned char> buffer(2 * 129, 0);
     unsigned long code = 0, detail = 7;
     EXPECT_EQ(ZELReadFlash(o.unit, 0, buffer.data(), 61), 0); // more than the application's buffer
     ZELGetLastError(o.unit, code, detail);
