@@ -6,7 +6,7 @@
 // wall time less the fixed waits the loader must sleep, against it, is what
 // the host adds. Also per phase, and the waits on their own.
 #include "hex_text.h"
-#include "load_image.h"
+#include "firmware_image.h"
 #include "load_plan.h"
 #include "platform/backends.h"
 #include "timing.h"
@@ -143,7 +143,7 @@ int main() {
     std::filesystem::remove_all(dir);
 
     const zel::FirmwareChip& chip = *zel::firmwareChipOf(0x1087);
-    const zel::LoadImage load = zel::prepareLoadImage(chip, bootText, fwText, "PIC18F4520");
+    const zel::FirmwareImage load = zel::prepareFirmwareImage(chip, bootText, fwText, "PIC18F4520");
     const zel::LoadPlan plan = zel::planLoad(chip, load, false);
     const uint64_t rows = plan.bootEraseBlocks + (plan.bootWords + 31) / 32 + plan.vectorErases + 1 + plan.bodyErases +
                           plan.writes24 + plan.writes3 + plan.writes1 + plan.firstBlockErases + plan.firstBlockWrites;

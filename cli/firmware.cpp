@@ -13,7 +13,7 @@
 #include "zelusb.h"
 
 #include "chip_table.h"
-#include "load_image.h"
+#include "firmware_image.h"
 #include "load_plan.h"
 
 #include <climits>
@@ -179,7 +179,7 @@ int loadWithProgress(Load& l, ProgressBar& bar) {
 
 // --- Dry run ----------------------------------------------------------------------
 
-void printPlan(const zel::FirmwareChip& chip, const zel::LoadImage& load, const zel::LoadPlan& plan) {
+void printPlan(const zel::FirmwareChip& chip, const zel::FirmwareImage& load, const zel::LoadPlan& plan) {
     std::printf("Boot-loader   words 0x%04X-0x%04X (%u words)", load.bootStart, load.bootEnd - 1, load.bootEnd - load.bootStart);
     if (!plan.writesBootloader) {
         std::printf(": the unit runs its boot-loader, not written\n");
@@ -231,7 +231,7 @@ void runFirmware(const FirmwareOptions& options) {
         ZELCloseDevice(l.unit);
         fail(3, std::string("the unit's ") + cpu + " takes no firmware from this loader");
     }
-    const zel::LoadImage load = zel::prepareLoadImage(*chip, zel::boundedText(l.bootloader.c_str(), 0),
+    const zel::FirmwareImage load = zel::prepareFirmwareImage(*chip, zel::boundedText(l.bootloader.c_str(), 0),
                                                       zel::boundedText(l.firmware.c_str(), 0), cpuName);
     if (options.dryRun) {
         ZELCloseDevice(l.unit);

@@ -3,7 +3,7 @@
 // then go through the loader's file checks as a boot-loader and a firmware.
 #include "chip_table.h"
 #include "hex_reader.h"
-#include "load_image.h"
+#include "firmware_image.h"
 #include "load_plan.h"
 
 #include <cstdint>
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const size_t half = text.size() / 2;
     for (const uint16_t cpuId : {uint16_t{0x1087}, uint16_t{0x0E20}, uint16_t{0x0C40}, uint16_t{0x1200}}) {
         const zel::FirmwareChip& chip = *zel::firmwareChipOf(cpuId);
-        const zel::LoadImage load = zel::prepareLoadImage(chip, text.substr(0, half), text.substr(half), chip.name);
+        const zel::FirmwareImage load = zel::prepareFirmwareImage(chip, text.substr(0, half), text.substr(half), chip.name);
         if (load.failure) continue;
         check(load.bootStart >= chip.vectorWords && load.bootStart < load.bootEnd && load.bootEnd <= chip.imageWords);
         check(load.firmwareEnd <= load.bootStart);

@@ -1,7 +1,7 @@
 // bexolog firmware, end to end: the real program against a virtual unit in a
 // folder, with the assembled PIC programs.
 #include "chip_table.h"
-#include "load_image.h"
+#include "firmware_image.h"
 #include "run_bexolog.h"
 #include "unit_state.h"
 #include "vfactory/layout.h"
@@ -86,7 +86,7 @@ TEST_F(FirmwareCommand, LoadsTheFilesAndTheUnitThenRunsThem) {
     EXPECT_NE(run.err.find("[##########..........] writing      5"), std::string::npos) << run.err;
 
     const zel::FirmwareChip& chip = *zel::firmwareChipOf(0x1087);
-    const zel::LoadImage load = zel::prepareLoadImage(chip, boot_, app_, "PIC18F4520");
+    const zel::FirmwareImage load = zel::prepareFirmwareImage(chip, boot_, app_, "PIC18F4520");
     ASSERT_EQ(load.failure, nullptr);
     const vunit::Storage s = vunit::loadUnitFolder(unit_).storage;
     const auto& flash = s.programFlash;

@@ -6,7 +6,7 @@
 
 #include "../zelusb_virtual/opened.h"
 #include "chip_table.h"
-#include "load_image.h"
+#include "firmware_image.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +64,7 @@ TEST_P(AssembledPrograms, LoadEndToEnd) {
     ASSERT_FALSE(boot.empty());
     ASSERT_FALSE(app.empty());
     const zel::FirmwareChip& chip = *zel::firmwareChipOf(p.cpuId);
-    const zel::LoadImage load = zel::prepareLoadImage(chip, boot, app, p.chip);
+    const zel::FirmwareImage load = zel::prepareFirmwareImage(chip, boot, app, p.chip);
     ASSERT_EQ(load.failure, nullptr);
     EXPECT_EQ(load.bootStart, p.bootStart);
     // The assembler's own words, independently of the reader.

@@ -19,14 +19,14 @@ uint16_t deviceAddress(const FirmwareChip& chip, uint32_t word) {
     return static_cast<uint16_t>(word * chip.bytesPerAddress);
 }
 
-bool eraseBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
+bool eraseBody(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     const BlockRange blocks = bootloaderEraseBlocks(chip, load);
     for (uint32_t b = blocks.first; b <= blocks.last; b += kEraseBlockBytes)
         if (!eraseProgramBlock(unit, static_cast<uint16_t>(b))) return false;
     return true;
 }
 
-bool writeWords(int unit, const FirmwareChip& chip, const LoadImage& load, uint32_t from, uint32_t to) {
+bool writeWords(int unit, const FirmwareChip& chip, const FirmwareImage& load, uint32_t from, uint32_t to) {
     std::vector<uint8_t> image = load.image; // ZELWriteFlash takes a writable buffer
     for (uint32_t k = from; k < to;) {
         const uint32_t n = std::min(kFlashWriteWords, to - k);
@@ -37,7 +37,7 @@ bool writeWords(int unit, const FirmwareChip& chip, const LoadImage& load, uint3
     return true;
 }
 
-bool readBack(int unit, const FirmwareChip& chip, const LoadImage& load) {
+bool readBack(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     uint8_t buffer[2 * kFlashReadWords];
     for (uint32_t k = load.bootStart; k < load.bootEnd;) {
         const uint32_t n = std::min(kFlashReadWords, load.bootEnd - k);
@@ -50,7 +50,7 @@ bool readBack(int unit, const FirmwareChip& chip, const LoadImage& load) {
 
 } // namespace
 
-const char* writeBootloaderThroughApplication(int unit, const FirmwareChip& chip, const LoadImage& load) {
+const char* writeBootloaderThroughApplication(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     say("Writing bootloader...\n");
     postProgress(unit, ZEL_STATUS_FW_BOOTLOADER, 0);
     if (!chip.handsOverImage && !ZELSetInterrupts(unit, 0)) return "Problem preparing Bexo for bootloader.";

@@ -21,7 +21,7 @@ int percent(uint64_t done, uint64_t total) { return static_cast<int>(done * 100 
 // Reads 14 words at a time from the counter and compares the first
 // min(end - p, 14) of each answer with image words from p, for p from
 // `from` up to `end`: a dot and a progress record after each.
-bool verifyFrom(int unit, const LoadImage& load, uint32_t from, uint32_t end) {
+bool verifyFrom(int unit, const FirmwareImage& load, uint32_t from, uint32_t end) {
     uint8_t answer[2 * kBootReadWords];
     for (uint32_t p = from; p < end;) {
         if (!bootRead(unit, answer)) return false;
@@ -36,7 +36,7 @@ bool verifyFrom(int unit, const LoadImage& load, uint32_t from, uint32_t end) {
 
 } // namespace
 
-const char* eraseFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
+const char* eraseFirmwareBody(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     say("Upgrading firmware (erasing)...\n");
     postProgress(unit, ZEL_STATUS_FW_ERASING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo for firmware.";
@@ -50,7 +50,7 @@ const char* eraseFirmwareBody(int unit, const FirmwareChip& chip, const LoadImag
     return nullptr;
 }
 
-const char* writeFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
+const char* writeFirmwareBody(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     say("Upgrading firmware (writing)...\n");
     postProgress(unit, ZEL_STATUS_FW_WRITING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo to write firmware.";
@@ -65,14 +65,14 @@ const char* writeFirmwareBody(int unit, const FirmwareChip& chip, const LoadImag
     return nullptr;
 }
 
-const char* verifyFirmwareBody(int unit, const FirmwareChip& chip, const LoadImage& load) {
+const char* verifyFirmwareBody(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     say("Upgrading firmware (verifying)...\n");
     postProgress(unit, ZEL_STATUS_FW_VERIFYING, 0);
     if (!ZELUnframedSetCounter(unit, chip.firstBlockEnd)) return "Problem preparing Bexo to verify firmware.";
     return verifyFrom(unit, load, chip.firstBlockWords, load.firmwareEnd) ? nullptr : kVerifyFailed;
 }
 
-const char* finalizeFirmware(int unit, const FirmwareChip& chip, const LoadImage& load) {
+const char* finalizeFirmware(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     say("Upgrading firmware (finalizing)...\n");
     postProgress(unit, ZEL_STATUS_FW_FINALIZING, 100);
     if (chip.pic18) {

@@ -15,7 +15,7 @@ namespace {
 constexpr unsigned kImageAddress = 6;
 } // namespace
 
-const char* handImageToBootloader(int unit, const LoadImage& load) {
+const char* handImageToBootloader(int unit, const FirmwareImage& load) {
     const unsigned long bytes = 2ul * load.firmwareEnd;
     if (!ZELSetDownloadMode(unit, 1)) return "Problem entering download mode.";
     if (!ZELClearSectorZero(unit)) return "Cannot clear location zero of memory chip.";

@@ -26,7 +26,7 @@ int failWith(const char* message) {
     return 0;
 }
 
-int loadThroughBootloader(int unit, const FirmwareChip& chip, const LoadImage& load) {
+int loadThroughBootloader(int unit, const FirmwareChip& chip, const FirmwareImage& load) {
     if (chip.pic18)
         if (const char* m = eraseFirmwareBody(unit, chip, load)) return failWith(m);
     if (const char* m = writeFirmwareBody(unit, chip, load)) return failWith(m);
@@ -42,7 +42,7 @@ int ZELLoadFirmware(int unit, char* firmwareText, int firmwareLength, char* boot
                     unsigned short cpuId, char* chipName) {
     const FirmwareChip* chip = firmwareChipOf(cpuId);
     if (!chip) return 0;
-    const LoadImage load = prepareLoadImage(*chip, boundedText(bootloaderText, bootloaderLength),
+    const FirmwareImage load = prepareFirmwareImage(*chip, boundedText(bootloaderText, bootloaderLength),
                                             boundedText(firmwareText, firmwareLength), chipName);
     if (load.failure) return failWith(load.failure);
     // Packet units have no unframed requests: their boot-loader could be

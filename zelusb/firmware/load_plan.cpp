@@ -8,7 +8,7 @@ namespace {
 uint32_t blocksOf(uint32_t words, uint32_t perBlock) { return (words + perBlock - 1) / perBlock; }
 } // namespace
 
-LoadPlan planLoad(const FirmwareChip& chip, const LoadImage& load, bool bootloaderRunning) {
+LoadPlan planLoad(const FirmwareChip& chip, const FirmwareImage& load, bool bootloaderRunning) {
     LoadPlan plan;
     plan.writesBootloader = !bootloaderRunning;
     if (plan.writesBootloader) {

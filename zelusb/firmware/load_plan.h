@@ -3,7 +3,7 @@
 #pragma once
 
 #include "chip_table.h"
-#include "load_image.h"
+#include "firmware_image.h"
 
 #include <cstdint>
 
@@ -27,6 +27,6 @@ struct LoadPlan {
     uint32_t imageBytes = 0;
 };
 
-LoadPlan planLoad(const FirmwareChip& chip, const LoadImage& load, bool bootloaderRunning);
+LoadPlan planLoad(const FirmwareChip& chip, const FirmwareImage& load, bool bootloaderRunning);
 
 } // namespace zel

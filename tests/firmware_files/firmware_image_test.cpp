@@ -2,7 +2,7 @@
 // the unit: messages in the order the loader gives them.
 #include "chip_table.h"
 #include "hex_text.h"
-#include "load_image.h"
+#include "firmware_image.h"
 #include "load_plan.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +25,8 @@ std::string firmware(uint32_t words, uint32_t from = 0, const std::string& name 
     return hexFile({{2 * from, countingWords(words, 0x1000)}}, name);
 }
 
-LoadImage prepare(uint16_t cpuId, const std::string& boot, const std::string& fw, const char* name) {
-    return prepareLoadImage(*firmwareChipOf(cpuId), boot, fw, name);
+FirmwareImage prepare(uint16_t cpuId, const std::string& boot, const std::string& fw, const char* name) {
+    return prepareFirmwareImage(*firmwareChipOf(cpuId), boot, fw, name);
 }
 
 } // namespace
@@ -55,8 +55,8 @@ TEST(ChipTable, RevisionBitsAreIgnoredAndNamesAreTheIdentificationNames) {
     EXPECT_TRUE(firmwareChipOf(0x1200)->handsOverImage);
 }
 
-TEST(LoadImage, FirmwareIsReadOverTheBootloader) {
-    const LoadImage load = prepare(0x1087, bootloader(0x3800, 64), firmware(4), "PIC18F4520");
+TEST(FirmwareImage, FirmwareIsReadOverTheBootloader) {
+    const FirmwareImage load = prepare(0x1087, bootloader(0x3800, 64), firmware(4), "PIC18F4520");
     ASSERT_EQ(load.failure, nullptr);
     EXPECT_EQ(load.bootStart, 0x3800u);
     EXPECT_EQ(load.bootEnd, 0x3840u);
@@ -70,7 +70,7 @@ TEST(LoadImage, FirmwareIsReadOverTheBootloader) {
     EXPECT_EQ(load.bootVectors, vectors); // what goes to the vector address is the boot-loader's own
 }
 
-TEST(LoadImage, EachFileIsCheckedInTurn) {
+TEST(FirmwareImage, EachFileIsCheckedInTurn) {
     const std::string boot = bootloader(0x3800, 64), fw = firmware(100);
     EXPECT_STREQ(prepare(0x1087, "", fw, "PIC18F4520").failure, kBadBootloader);
     EXPECT_STREQ(prepare(0x1087, bootloader(0x3800, 64, "pic18f4520"), fw, "PIC18F4520").failure,
@@ -94,7 +94,7 @@ TEST(LoadImage, EachFileIsCheckedInTurn) {
     EXPECT_STREQ(prepare(0x1087, boot, firmware(100, 1), "PIC18F4520").failure, kBadFirmware);
 }
 
-TEST(LoadImage, WordsNoDeviceAddressReachesAreRefused) {
+TEST(FirmwareImage, WordsNoDeviceAddressReachesAreRefused) {
     // PIC18F4525: its image is 96 KiB, but device addresses stop at 64 KiB.
     EXPECT_STREQ(prepare(0x0C40, bootloader(0x7F00, 256, "PIC18F4525"), firmware(100, 0, "PIC18F4525"), "PIC18F4525").failure,
               nullptr);
@@ -102,9 +102,9 @@ TEST(LoadImage, WordsNoDeviceAddressReachesAreRefused) {
               kBadBootloader);
 }
 
-TEST(LoadImage, BootloaderEraseBlocksEndAtTheBlockOfItsEndWord) {
+TEST(FirmwareImage, BootloaderEraseBlocksEndAtTheBlockOfItsEndWord) {
     const FirmwareChip& chip = *firmwareChipOf(0x1087);
-    LoadImage load = prepare(0x1087, bootloader(0x3800, 64), firmware(10), "PIC18F4520");
+    FirmwareImage load = prepare(0x1087, bootloader(0x3800, 64), firmware(10), "PIC18F4520");
     BlockRange r = bootloaderEraseBlocks(chip, load);
     EXPECT_EQ(r.first, 0x7000u);
     EXPECT_EQ(r.last, 0x7080u); // 2 x end word, rounded down: one block past the last byte
@@ -121,7 +121,7 @@ TEST(LoadImage, BootloaderEraseBlocksEndAtTheBlockOfItsEndWord) {
 
 TEST(LoadPlan, Pic18F4520FirmwareOfOneHundredWords) {
     const FirmwareChip& chip = *firmwareChipOf(0x1087);
-    const LoadImage load = prepare(0x1087, bootloader(0x3800, 300), firmware(100), "PIC18F4520");
+    const FirmwareImage load = prepare(0x1087, bootloader(0x3800, 300), firmware(100), "PIC18F4520");
     ASSERT_EQ(load.failure, nullptr);
     const LoadPlan plan = planLoad(chip, load, false);
     EXPECT_TRUE(plan.writesBootloader);

@@ -22,7 +22,7 @@ constexpr uint32_t kBootEraseWords = 32;   // boot-loader: 6
 // Words per boot-loader write for `remaining` words: 24, 3 or 1.
 inline uint32_t bootWriteWords(uint32_t remaining) { return remaining >= 24 ? 24 : remaining >= 3 ? 3 : 1; }
 
-struct LoadImage {
+struct FirmwareImage {
     const char* failure = nullptr; // nullptr: the files fit
     std::vector<uint8_t> image;
     std::vector<uint8_t> bootVectors; // the boot-loader's own vector words (the firmware's first block is over them)
@@ -36,7 +36,7 @@ struct LoadImage {
 // `chipName`. The checks, in order, and their messages: the boot-loader file
 // readable, its chip name, its start; the firmware file readable, its chip
 // name, starting at word 0 and ending at or before the boot-loader's start.
-LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloaderText, std::string_view firmwareText,
+FirmwareImage prepareFirmwareImage(const FirmwareChip& chip, std::string_view bootloaderText, std::string_view firmwareText,
                            const char* chipName);
 
 // Byte addresses of the first and last 64-byte blocks the application erases
@@ -44,6 +44,6 @@ LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloader
 struct BlockRange {
     uint32_t first = 0, last = 0; // last < first: none
 };
-BlockRange bootloaderEraseBlocks(const FirmwareChip& chip, const LoadImage& load);
+BlockRange bootloaderEraseBlocks(const FirmwareChip& chip, const FirmwareImage& load);
 
 } // namespace zel

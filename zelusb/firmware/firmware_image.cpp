@@ -1,4 +1,4 @@
-#include "load_image.h"
+#include "firmware_image.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,9 +25,9 @@ uint32_t firstWordPastVectors(const std::vector<uint8_t>& image, uint32_t vector
 
 } // namespace
 
-LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloaderText, std::string_view firmwareText,
+FirmwareImage prepareFirmwareImage(const FirmwareChip& chip, std::string_view bootloaderText, std::string_view firmwareText,
                            const char* chipName) {
-    LoadImage load;
+    FirmwareImage load;
     const size_t imageBytes = 2 * static_cast<size_t>(chip.imageWords);
     load.image.assign(imageBytes, 0);
     auto fail = [&load](const char* message) {
@@ -59,7 +59,7 @@ LoadImage prepareLoadImage(const FirmwareChip& chip, std::string_view bootloader
     return load;
 }
 
-BlockRange bootloaderEraseBlocks(const FirmwareChip& chip, const LoadImage& load) {
+BlockRange bootloaderEraseBlocks(const FirmwareChip& chip, const FirmwareImage& load) {
     BlockRange r;
     r.first = 2 * load.bootStart / kEraseBlockBytes * kEraseBlockBytes;
     r.last = 2 * load.bootEnd / kEraseBlockBytes * kEraseBlockBytes;
