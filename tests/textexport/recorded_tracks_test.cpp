@@ -3,7 +3,7 @@
 #include "recorded_tracks.h"
 #include "textexport_support.h"
 
-#include <cinttypes>
+#include <cstring>
 
 namespace {
 
@@ -49,11 +49,12 @@ TEST(RecordedTracks, TextBytesAreUnchanged) {
             eeFamily = g.family;
             mergeDeadWildlife = g.mergeDead;
             mergeCrossingWildlife = g.mergeCrossing;
-            std::vector<LogRecord> records = original;
+            const std::vector<LogRecord> records = original;
             const std::string text = capture(
                 [&](FILE* f) { writeLogTextForFamily(records.data(), static_cast<unsigned>(records.size()), f); });
             EXPECT_EQ(crlfLines(text).size(), g.lines);
             EXPECT_EQ(fnv1a(text), g.hash) << std::hex << "0x" << fnv1a(text);
+            EXPECT_EQ(std::memcmp(records.data(), original.data(), records.size() * sizeof(LogRecord)), 0);
         }
     }
 }
