@@ -37,21 +37,23 @@ inline uint8_t markedType(std::size_t i) {
     }
 }
 
+using Marking = uint8_t (*)(std::size_t);
+
 // logger-a logs every 5 s, logger-b every second; both into family-5 images.
-inline TrackImage load(const std::string& name) {
+inline TrackImage load(const std::string& name, Marking mark = markedType) {
     TrackImage t;
     t.name = name;
     track::Gpx gpx;
     std::string error;
     EXPECT_TRUE(track::readGpxFile(std::string(BEXO_TEST_DATA) + "/tracks/" + name + ".gpx", gpx, error)) << error;
     t.fixes = track::toFixes(gpx);
-    for (std::size_t i = 0; i < t.fixes.size(); ++i) t.fixes[i].observation = markedType(i);
+    for (std::size_t i = 0; i < t.fixes.size(); ++i) t.fixes[i].observation = mark(i);
     t.image = logimage::encodeTrack(t.fixes, {5, name == "logger-a" ? 5 : 1});
     logimage::padTo(t.image, t.image.size() + 64);
     return t;
 }
 
-inline std::vector<TrackImage> all() { return {load("logger-a"), load("logger-b")}; }
+inline std::vector<TrackImage> all(Marking mark = markedType) { return {load("logger-a", mark), load("logger-b", mark)}; }
 
 inline std::vector<LogRecord> records(const std::vector<uint8_t>& image) {
     int count = 0;

@@ -11,7 +11,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kEarthRadius = 6378137.0; // metres, of the Web Mercator sphere
 constexpr double kMaxLatitude = 85.0511287798;
-constexpr double kMinimumSpanMetres = 200;
+constexpr double kMinimumSpanMetres = 30; // a stationary log still shows its spread
 constexpr double kMarginLeft = 60, kMarginRight = 60, kMarginTop = 110, kMarginBottom = 60;
 
 struct Mercator {

@@ -95,6 +95,11 @@ bool writePng(const ExportInput& in, FILE* file, std::string& error) {
     const Picture p = planPicture(in);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, p.width, p.height);
     cairo_t* cr = cairo_create(surface);
+    cairo_font_options_t* font = cairo_font_options_create();
+    cairo_font_options_set_antialias(font, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(font, CAIRO_HINT_STYLE_NONE);
+    cairo_set_font_options(cr, font);
+    cairo_font_options_destroy(font);
     setColour(cr, kBackground);
     cairo_paint(cr);
     drawTrack(cr, p);
