@@ -4,6 +4,7 @@
 #include "textexport.h"
 #include "writers.h"
 
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -112,6 +113,11 @@ ExportResult exportLog(const LogRecord* records, std::size_t count, const Export
         if (!formatAvailable(f.format, options, result.error)) return result;
         if (!paths.insert(f.path).second) {
             result.error = "two formats would write the same file '" + f.path + "'";
+            return result;
+        }
+        std::error_code ignored;
+        if (std::filesystem::is_directory(f.path, ignored)) {
+            result.error = "cannot write '" + f.path + "': it is a folder";
             return result;
         }
         drawn = drawn || f.format != ExportFormat::Text;
