@@ -12,7 +12,7 @@
 namespace {
 
 #if defined(_WIN32)
-const std::regex kRule(R"([A-Za-z]{3}[+-]?\d{1,2}(:\d{2}){0,2}([A-Za-z]{3})?)");
+const std::regex kRule(R"([A-Za-z]{3}[+-]?\d{1,2}(:\d{2}){0,2}([A-Za-z]{3,})?)");
 #else
 const std::regex kRule(R"((<[A-Za-z0-9+-]{3,}>|[A-Za-z]{3,})[+-]?\d{1,2}(:\d{2}){0,2})"
                        R"(((<[A-Za-z0-9+-]{3,}>|[A-Za-z]{3,})([+-]?\d{1,2}(:\d{2}){0,2})?(,[^,]+,[^,]+)?)?)");
