@@ -14,6 +14,9 @@ BEXO_NATIVE_PACKAGES=(
   nlohmann-json3-dev libzip-dev libcairo2-dev fonts-dejavu-core
   libxml2-utils gdal-bin librsvg2-bin gpsbabel
 )
+# The clang-release preset: a second compiler at the optimiser's full level,
+# so that a warning only one compiler or level raises is caught in CI.
+BEXO_CLANG_PACKAGES=(clang)
 # The mingw preset: cross compiler, Wine to run the tests, Xvfb (+ xauth,
 # which xvfb-run needs) for the X display Wine wants.
 BEXO_WINDOWS_PACKAGES=(
