@@ -76,7 +76,7 @@ protected:
     std::string writeImage(const std::vector<uint8_t>& bytes, const std::string& suffix = ".bin") {
         FILE* file = std::fopen((base_ + suffix).c_str(), "wb");
         if (file != nullptr) {
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
             std::fclose(file);
         }
         return base_ + suffix;

@@ -66,9 +66,10 @@ LogPlan planLog(const LogRecord* records, std::size_t count, const PlanOptions& 
         segment.end = i + 1;
         ++segment.points;
         segmenter.previous = i;
-        if (plan.trackPoints++ == 0) plan.firstTime = plan.lastTime = r.time;
-        plan.firstTime = std::min(plan.firstTime, r.time);
-        plan.lastTime = std::max(plan.lastTime, r.time);
+        const int32_t time = r.time; // a packed field: no reference to it
+        if (plan.trackPoints++ == 0) plan.firstTime = plan.lastTime = time;
+        plan.firstTime = std::min(plan.firstTime, time);
+        plan.lastTime = std::max(plan.lastTime, time);
     }
 
     LineWalk walk{records, count, options.layout, options.merge};
