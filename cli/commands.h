@@ -5,4 +5,5 @@
 #include <CLI/CLI.hpp>
 
 void addConvertCommand(CLI::App& app);
+void addExportCommand(CLI::App& app);
 void addInfoCommand(CLI::App& app);
