@@ -101,6 +101,8 @@ Listing readListing(int unit) {
 
 _direntry toEntry(const vfactory::DirEntry& e) { return {e.address, e.type, e.id, e.size}; }
 
+bool sameFlash(const vunit::Storage& a, const vunit::Storage& b) { return a.sectors == b.sectors; }
+
 bool sameEntry(const _direntry& a, const _direntry& b) {
     return a.address == b.address && a.type == b.type && a.id == b.id && a.size == b.size;
 }

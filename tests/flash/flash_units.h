@@ -64,6 +64,8 @@ struct Listing {
 Listing readListing(int unit);
 
 _direntry toEntry(const vfactory::DirEntry& e);
+// Whether two storages hold the same flash (compared without printing 16 MB).
+bool sameFlash(const vunit::Storage& a, const vunit::Storage& b);
 bool sameEntry(const _direntry& a, const _direntry& b);
 std::string describe(const std::vector<_direntry>& entries);
 
