@@ -4,20 +4,21 @@
 # run under Wine inside Xvfb, after a warm-up that creates the Wine prefix.
 # Every preset is tried; a summary follows; the exit code is non-zero when
 # any configure, build or test failed.
-# Usage: scripts/test.sh [PRESET...]   (default: default asan tsan mingw)
+# Usage: scripts/test.sh [PRESET...]   (default: default asan tsan clang-release mingw)
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT" || exit 1
 # shellcheck source=scripts/lib/common.sh
 source scripts/lib/common.sh
 
-ALL_PRESETS=(default asan tsan mingw)
+ALL_PRESETS=(default asan tsan clang-release mingw)
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=("${ALL_PRESETS[@]}")
 packages=("${BEXO_NATIVE_PACKAGES[@]}")
 for p in "${presets[@]}"; do
   case " ${ALL_PRESETS[*]} " in *" $p "*) ;; *) bexo_die "unknown preset '$p' (known: ${ALL_PRESETS[*]})" ;; esac
   [ "$p" = mingw ] && packages+=("${BEXO_WINDOWS_PACKAGES[@]}")
+  [ "$p" = clang-release ] && packages+=("${BEXO_CLANG_PACKAGES[@]}")
 done
 
 bexo_say "Checking packages"

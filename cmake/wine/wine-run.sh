@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine: CMAKE_CROSSCOMPILING_EMULATOR of the
-# mingw preset (see /work/shared/notes/windows-under-wine.md for the reasons).
+# mingw preset (cmake/wine/NOTES.md says why it does what it does).
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]   run it; its exit code is kept (1-255)
 #   wine-run.sh --init BUILD_DIR        only create and warm up the prefix

@@ -9,6 +9,9 @@ BEXO_NATIVE_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev umockdev libumockdev-dev tzdata
 )
+# The clang-release preset: a second compiler at the optimiser's full level,
+# so that a warning only one compiler or level raises is caught in CI.
+BEXO_CLANG_PACKAGES=(clang)
 # The mingw preset: cross compiler, Wine to run the tests, Xvfb (+ xauth,
 # which xvfb-run needs) for the X display Wine wants.
 BEXO_WINDOWS_PACKAGES=(

@@ -56,8 +56,10 @@ void fitStorage(Device& d) {
 void pullPlug(Unit& u, const char* why) {
     if (!u.plugged) return;
     u.plugged = false;
+    const uint64_t now = std::max(u.d.clockUs, u.d.inFreeUs);
+    traceEvent(u.d.trace, now, why);
+    for (const InReport& r : u.d.inbox) traceDropped(u.d.trace, now, r.bytes.data(), r.bytes.size(), why);
     u.d.inbox.clear();
-    traceEvent(u.d.trace, std::max(u.d.clockUs, u.d.inFreeUs), why);
     u.wake.notify_all();
 }
 

@@ -175,6 +175,19 @@ TEST_F(OverlappedIo, WriteOfFewerBytesIsShort) {
     EXPECT_LT(result.written, large.size());
 }
 
+// The write was accepted and pending, then ended in failure: that is a write
+// that did not complete in full (0x1003 with its counts), not a refused one.
+TEST_F(OverlappedIo, PendingWriteThatFailsIsShort) {
+    const std::vector<uint8_t> large(256 * 1024, 0x13);
+    auto pending = std::async(std::launch::async,
+                              [&] { return writeOverlapped(pipe.client, large.data(), large.size(), kGenerousMs); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    closePipe(pipe.server);
+    const zelhid::WriteResult result = pending.get();
+    EXPECT_EQ(result.status, WriteStatus::Short);
+    EXPECT_LT(result.written, large.size());
+}
+
 TEST_F(OverlappedIo, ClosedOtherEndFailsWritesAndReads) {
     closePipe(pipe.server);
     const auto report = bytes("gone");

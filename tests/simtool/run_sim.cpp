@@ -30,7 +30,13 @@ std::string slurp(const std::filesystem::path& path) {
 
 } // namespace
 
-std::string quoted(const std::filesystem::path& path) { return "\"" + native(path.string()) + "\""; }
+// Appended, not `"\"" + native(...)`: GCC 12 at -O3 misreads that form (-Wrestrict).
+std::string quoted(const std::filesystem::path& path) {
+    std::string q = "\"";
+    q += native(path.string());
+    q += '"';
+    return q;
+}
 
 SimResult runSim(const std::string& args) {
     // Test cases run as parallel processes: every run gets its own files.

@@ -81,3 +81,29 @@ TEST(Trace, LinesShowModelTimeAndReportBytes) {
     EXPECT_EQ(lines[8], "    0.020 IN  01 B0 03 04 04 04 04 04");
     EXPECT_EQ(lines[9], "    0.021 --- unit closed");
 }
+
+// A trace is evidence of what reached the host: answers that were sent but
+// never read before the cable went are marked as dropped, and only those.
+TEST(Trace, AnswersNeverReadAreMarkedDropped) {
+    const std::string path = tracePath("dropped");
+    {
+        vunit::UnitOptions o;
+        o.tracePath = path;
+        Host h;
+        auto u = poweredUnit(streamIdentity(0x1087, 18), h, o);
+        transact(h, {0x0D});          // answered and read
+        ASSERT_TRUE(sendMessage(h, {0x0D})); // answered, never read
+        vunit::unplug(*u);
+    }
+    std::istringstream in(slurp(path));
+    std::vector<std::string> dropped;
+    size_t versionAnswers = 0;
+    for (std::string l; std::getline(in, l);) {
+        if (l.find("IN  01 02 08 01 1D 12 87 10") != std::string::npos) ++versionAnswers;
+        if (l.find("--- dropped, never read (unplugged): IN ") != std::string::npos) dropped.push_back(l);
+    }
+    EXPECT_EQ(versionAnswers, 3u); // read once, sent once more, dropped once
+    ASSERT_EQ(dropped.size(), 2u); // the second answer's two reports
+    EXPECT_NE(dropped[0].find("IN  01 02 08 01 1D 12 87 10"), std::string::npos);
+    EXPECT_NE(dropped[1].find("IN  01 B0 03 04 04 04 04 04"), std::string::npos);
+}

@@ -39,6 +39,16 @@ TEST(Eeprom, FamilyWordOutsideTheKnownFamilies) {
     EXPECT_EQ(detail, 0u);
 }
 
+// One data byte where two were asked: the second is 0, never what the stack held.
+TEST(Eeprom, FamilyFromAShortAnswerIsDefined) {
+    Opened o(family(0x6B05));
+    armNow(o, "short-read:1");
+    unsigned short f = 0xBEEF;
+    EXPECT_EQ(ZELGetEEFamily(o.unit, f), 0);
+    EXPECT_EQ(f, 0x0005); // low byte 05 as sent, high byte zero-filled
+    EXPECT_EQ(lastError(o.unit), 0x0F000000u);
+}
+
 TEST(Eeprom, SerialNumber) {
     Opened o(family(0x6B05));
     ASSERT_EQ(ZELSetSerialNumber(o.unit, 0x12345678), 1);

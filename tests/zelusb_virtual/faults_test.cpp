@@ -9,12 +9,6 @@ using namespace testunits;
 
 namespace {
 
-// Faults armed in the folder reach an open unit within a tenth of a second.
-void armNow(const Opened& o, const std::string& spec) {
-    armFault(*o.plugged, spec);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-}
-
 TEST(Faults, MissingAnswer) {
     Opened o;
     armNow(o, "drop-response");

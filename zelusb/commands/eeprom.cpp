@@ -26,7 +26,8 @@ int ZELWriteEE(int unit, unsigned char address, unsigned char* data, unsigned ch
 }
 
 int ZELGetEEFamily(int unit, unsigned short& family) {
-    uint8_t bytes[2];
+    // Zero-filled: a unit that answers with fewer bytes leaves the rest alone.
+    uint8_t bytes[2] = {0, 0};
     if (!ZELReadEE(unit, 0, bytes, 2)) return 0;
     family = static_cast<unsigned short>(bytes[0] + 256 * bytes[1]);
     if ((family >= 0x6A01 && family <= 0x6AFF) || (family >= 0x6B01 && family <= 0x6BFF)) return 1;

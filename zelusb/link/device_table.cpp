@@ -1,8 +1,9 @@
 // Finding, opening and closing units; the table's exported calls.
 #include "../platform/event.h"
 #include "../platform/hid.h"
+#include "../platform/host_window.h"
+#include "../platform/library_unload.h"
 #include "clock.h"
-#include "host_window.h"
 #include "status.h"
 #include "unit_table.h"
 #include "zelusb.h"
@@ -26,17 +27,17 @@ constexpr uint16_t kVendorAlternative = 0x4242;
 
 void updateFastClock() {
     bool anyOpen = false, allVirtual = true;
-    for (auto& u : g_units) {
-        zelhid::Device* d = u.device;
-        if (!d) continue;
+    for (int i = 0; i < kMaxUnits; ++i) {
+        const std::shared_ptr<Session> s = sessionOf(i);
+        if (!s) continue;
         anyOpen = true;
-        if (!zelhid::isVirtual(d)) allVirtual = false;
+        if (!zelhid::isVirtual(s->device)) allVirtual = false;
     }
     setFastClockAllowed(anyOpen && allVirtual && fastClockRequested());
 }
 
 // Finds the wanted device among the present ones and opens it for use.
-bool searchDevice(uint16_t productId, UnitRecord& u, int index) {
+std::shared_ptr<Session> searchDevice(uint16_t productId, UnitRecord& u, int index) {
     int counter = 0;
     for (const zelhid::DeviceInfo& info : zelhid::enumerate()) {
         if (!((info.vendorId == kVendor || info.vendorId == kVendorAlternative) && info.productId == productId))
@@ -45,16 +46,18 @@ bool searchDevice(uint16_t productId, UnitRecord& u, int index) {
             zelhid::Device* device = zelhid::openExclusive(info.path);
             if (device) {
                 zelhid::setInputBuffers(device, 200);
+                auto session = std::make_shared<Session>(device);
+                std::lock_guard<std::mutex> lock(u.sessionMutex);
                 u.path = info.path;
-                u.device = device;
-                return true;
+                u.session = session;
+                return session;
             }
-            if (index == counter) return false;
+            if (index == counter) return nullptr;
             continue; // in use elsewhere: try the next one
         }
         ++counter;
     }
-    return false;
+    return nullptr;
 }
 
 int openUnit(int index) {
@@ -62,22 +65,20 @@ int openUnit(int index) {
     std::unique_lock<std::mutex> lock(g_tableMutex);
     int unit = -1;
     for (int i = 0; i < kMaxUnits; ++i) {
-        if (!g_units[i].device) {
+        if (!sessionOf(i)) {
             unit = i;
             break;
         }
     }
     if (unit < 0) return -1;
     UnitRecord& u = g_units[unit];
-    bool stream = searchDevice(1, u, index);
-    if (!stream && !searchDevice(2, u, index)) {
-        u.device = nullptr;
-        u.path.clear();
-        return -1;
-    }
+    std::shared_ptr<Session> session = searchDevice(1, u, index);
+    const bool stream = session != nullptr;
+    if (!session) session = searchDevice(2, u, index);
+    if (!session) return -1;
     u.stream = stream;
     u.receiveEvent = zelplat::createAutoResetEvent();
-    startReceiver(unit);
+    startReceiver(u, std::move(session));
     updateFastClock();
     lock.unlock();
     fixedWait(500);
@@ -85,12 +86,8 @@ int openUnit(int index) {
     return unit;
 }
 
-#if !defined(_WIN32)
-// Closes every unit when the library goes away (on Windows: DllMain).
-struct CloseAllAtExit {
-    ~CloseAllAtExit() { closeAllUnits(); }
-} g_closeAll;
-#endif
+// Every unit is closed when the library goes away.
+[[maybe_unused]] const bool g_closesAtUnload = (zelplat::onLibraryUnload(closeAllUnits), true);
 
 } // namespace
 
@@ -99,14 +96,18 @@ void closeAllUnits() {
 }
 
 UnitRecord* record(int unit) { return unit >= 0 && unit < kMaxUnits ? &g_units[unit] : nullptr; }
-UnitRecord* openRecord(int unit) {
+std::shared_ptr<Session> sessionOf(int unit) {
     UnitRecord* u = record(unit);
-    return u && u->device ? u : nullptr;
+    if (!u) return nullptr;
+    std::lock_guard<std::mutex> lock(u->sessionMutex);
+    return u->session;
 }
+UnitRecord* openRecord(int unit) { return sessionOf(unit) ? record(unit) : nullptr; }
 
 int postStatus(int unit, int kind, int position, int range) {
     UnitRecord* u = record(unit);
-    if (!u || !u->statusWindow) return 1;
+    HWND window = u ? u->statusWindow.load() : nullptr;
+    if (!window) return 1;
     auto* r = static_cast<_ZEL_STATUS_RECORD*>(std::malloc(sizeof(_ZEL_STATUS_RECORD)));
     if (!r) return 1;
     r->unit = unit;
@@ -115,7 +116,7 @@ int postStatus(int unit, int kind, int position, int range) {
     r->position = position;
     r->reserved = 0;
     r->tag = u->statusTag;
-    postStatusRecord(u->statusWindow, r);
+    if (!zelplat::postStatusRecord(window, r)) std::free(r);
     return 1;
 }
 
@@ -132,7 +133,7 @@ int ZELDLLInitialize() {
         u.errorCode = 0;
         u.errorDetail = 0;
     }
-    g_ntFamily = hostIsNtFamily();
+    g_ntFamily = zelplat::hostIsNtFamily();
     return 1;
 }
 
@@ -144,12 +145,17 @@ int ZELCloseDevice(int unit) {
     UnitRecord* u = record(unit);
     if (!u) return 1;
     std::lock_guard<std::mutex> lock(g_tableMutex);
-    if (zelhid::Device* device = u->device) {
-        stopReceiver(*u);
-        u->device = nullptr;
-        zelhid::close(device);
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard<std::mutex> slot(u->sessionMutex);
+        session = std::move(u->session);
+        u->session = nullptr;
+        u->path.clear();
     }
-    u->path.clear();
+    // The device closes when the last holder lets the session go: here,
+    // or after a call still writing to it from another thread.
+    if (session) stopReceiver(*u, *session);
+    session.reset();
     u->cancel = false;
     u->unframed = false;
     if (u->receiveEvent) zelplat::destroyEvent(u->receiveEvent);
@@ -172,11 +178,10 @@ int ZELWaitReceiveEvent(void* event, long timeoutMs) {
 }
 #endif
 
-int ZELSetNotification(HWND recipient, char* name) { return registerDeviceNotification(recipient, name) ? 1 : 0; }
-
 int ZELGetDeviceString(int unit, char* buffer, int* size) {
     UnitRecord* u = record(unit);
     if (!u || !size) return 0;
+    std::lock_guard<std::mutex> lock(u->sessionMutex);
     const int needed = static_cast<int>(u->path.size()) + 1;
     if (*size < needed || !buffer) {
         *size = needed;

@@ -1,5 +1,8 @@
 // One receive thread per open unit: reads input reports, rebuilds messages
-// and queues them for whoever waits for a response.
+// and queues them for whoever waits for a response. The thread holds its
+// open's session; everything it puts into the record goes in under the
+// session's live lock, so once a close has cleared `live` (even a close that
+// gave up waiting for it) the record is left alone: a later open may own it.
 #include "../platform/event.h"
 #include "../platform/hid.h"
 #include "unit_table.h"
@@ -24,14 +27,11 @@ void queueMessage(UnitRecord& u, const uint8_t* data, size_t length) {
     zelplat::signalEvent(u.receiveEvent);
 }
 
+Session::~Session() { zelhid::close(device); }
+
 namespace {
 
-// Set when a receive thread's own unit was closed on it (from a removal
-// handler it called): the record may already be someone else's, so the
-// thread leaves without touching it again.
-thread_local bool t_closedUnderMe = false;
-
-void streamLoop(UnitRecord& u, zelhid::Device* device) {
+void streamLoop(UnitRecord& u, Session& s) {
     auto decoder = std::make_unique<StreamDecoder>();
     StreamEvents events;
     events.message = [&u](const uint8_t* data, size_t length) { queueMessage(u, data, length); };
@@ -42,13 +42,16 @@ void streamLoop(UnitRecord& u, zelhid::Device* device) {
     };
     uint8_t buffer[32];
     for (;;) {
-        const int n = zelhid::readReports(device, buffer, sizeof buffer, -1);
+        const int n = zelhid::readReports(s.device, buffer, sizeof buffer, -1);
         if (n <= 0) break;
+        std::lock_guard<std::mutex> live(s.liveMutex);
+        if (!s.live) return;
         // Whole 8-byte reports only; a remainder is dropped.
         for (int off = 0; off + 8 <= n; off += 8) feedStreamReport(*decoder, buffer + off, u.unframed, events);
     }
     // Wakes anyone waiting for an answer that will never come.
-    if (!t_closedUnderMe) queueMessage(u, nullptr, 0);
+    std::lock_guard<std::mutex> live(s.liveMutex);
+    if (s.live) queueMessage(u, nullptr, 0);
 }
 
 size_t packetPayload(uint8_t id) {
@@ -60,61 +63,56 @@ size_t packetPayload(uint8_t id) {
     }
 }
 
-void packetLoop(UnitRecord& u, zelhid::Device* device) {
+void packetLoop(UnitRecord& u, Session& s) {
     auto buffer = std::make_unique<uint8_t[]>(kSlotSize);
     for (;;) {
-        const int n = zelhid::readReports(device, buffer.get(), kSlotSize, -1);
+        const int n = zelhid::readReports(s.device, buffer.get(), kSlotSize, -1);
         if (n <= 0) break;
         size_t length = packetPayload(buffer[0]);
         // A report shorter than its id promises: take what arrived.
         if (length > static_cast<size_t>(n - 1)) length = static_cast<size_t>(n - 1);
+        std::lock_guard<std::mutex> live(s.liveMutex);
+        if (!s.live) return;
         queueMessage(u, buffer.get() + 1, length);
     }
 }
 
 } // namespace
 
-void startReceiver(int unit) {
-    UnitRecord& u = g_units[unit];
+void startReceiver(UnitRecord& u, std::shared_ptr<Session> session) {
     {
         std::lock_guard<std::mutex> lock(u.queueMutex);
         u.queued = 0;
         u.readPos = 0;
     }
     u.statusReady = false;
-    {
-        std::lock_guard<std::mutex> lock(u.finishedMutex);
-        u.receiverFinished = false;
-    }
-    zelhid::Device* device = u.device;
-    u.receiver = std::thread([&u, device] {
-        if (u.stream) streamLoop(u, device);
-        else packetLoop(u, device);
-        if (t_closedUnderMe) return;
+    const bool stream = u.stream;
+    u.receiver = std::thread([&u, stream, s = std::move(session)] {
+        if (stream) streamLoop(u, *s);
+        else packetLoop(u, *s);
         {
-            std::lock_guard<std::mutex> lock(u.finishedMutex);
-            u.receiverFinished = true;
+            std::lock_guard<std::mutex> lock(s->finishedMutex);
+            s->finished = true;
         }
-        u.finishedCv.notify_all();
+        s->finishedCv.notify_all();
     });
 }
 
-void stopReceiver(UnitRecord& u) {
-    zelhid::Device* device = u.device;
-    if (device) zelhid::stopReads(device);
+void stopReceiver(UnitRecord& u, Session& s) {
+    zelhid::stopReads(s.device);
     if (!u.receiver.joinable()) return;
-    // Closed from its own thread, by a removal notification's handler.
-    if (u.receiver.get_id() == std::this_thread::get_id()) {
-        t_closedUnderMe = true;
-        u.receiver.detach();
-        return;
+    const bool ownThread = u.receiver.get_id() == std::this_thread::get_id();
+    bool finished = false;
+    if (!ownThread) {
+        std::unique_lock<std::mutex> lock(s.finishedMutex);
+        finished = s.finishedCv.wait_for(lock, std::chrono::seconds(2), [&s] { return s.finished; });
     }
-    bool finished;
     {
-        std::unique_lock<std::mutex> lock(u.finishedMutex);
-        finished = u.finishedCv.wait_for(lock, std::chrono::seconds(2), [&u] { return u.receiverFinished; });
+        std::lock_guard<std::mutex> live(s.liveMutex);
+        s.live = false;
     }
-    // A thread that didn't end (killed at process exit) is let go rather than waited for forever.
+    // A thread that didn't end (killed at process exit, or a read that
+    // ignores the stop) is let go rather than waited for forever.
     if (finished) u.receiver.join();
     else u.receiver.detach();
 }

@@ -43,13 +43,13 @@ bool isStreamUnit(int unit) {
 }
 
 bool sendReport(int unit, const uint8_t* buffer, size_t length) {
-    UnitRecord* u = record(unit);
-    zelhid::Device* device = u ? u->device.load() : nullptr;
-    if (!device) {
+    // Held for the write: a close from another thread can't free the device under it.
+    const std::shared_ptr<Session> session = sessionOf(unit);
+    if (!session) {
         setError(unit, kNotOpen, 0);
         return false;
     }
-    const zelhid::WriteResult r = zelhid::writeReport(device, buffer, length, kWriteTimeoutMs);
+    const zelhid::WriteResult r = zelhid::writeReport(session->device, buffer, length, kWriteTimeoutMs);
     switch (r.status) {
     case zelhid::WriteStatus::Ok:
         return true;

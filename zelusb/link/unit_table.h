@@ -2,6 +2,7 @@
 // fills and every command reads. All per-unit state lives here.
 #pragma once
 
+#include "session.h"
 #include "stream_framing.h"
 #include "zelusb.h"
 
@@ -10,12 +11,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
-namespace zelhid {
-struct Device;
-}
 namespace zelplat {
 struct Event;
 }
@@ -27,9 +26,14 @@ constexpr int kQueueSlots = 50;
 constexpr int kQueueKeeps = 49; // one slot is always the receive thread's to fill
 
 struct UnitRecord {
-    std::atomic<zelhid::Device*> device{nullptr};
+    // The open in progress (null: the unit is free) and its device path,
+    // guarded by sessionMutex. Callers take a copy of the pointer and use the
+    // device through it, never through the record.
+    std::shared_ptr<Session> session;
     std::string path;
-    bool stream = true;
+    std::mutex sessionMutex;
+    // Set at open; a caller still holding an old unit number may read it meanwhile.
+    std::atomic<bool> stream{true};
 
     // Response queue. Slots are filled by the receive thread before it takes
     // the mutex; the mutex guards queued, readPos and lengths.
@@ -48,17 +52,17 @@ struct UnitRecord {
     std::atomic<bool> cancel{false};
     std::atomic<bool> unframed{false};
 
-    HWND statusWindow = nullptr;
-    uint32_t statusTag = 0;
+    // Registered from the caller's thread, read by whichever thread posts.
+    std::atomic<HWND> statusWindow{nullptr};
+    std::atomic<uint32_t> statusTag{0};
 
     // Atomic so that a close from a removal handler can't race a call in flight.
     std::atomic<uint32_t> errorCode{0};
     std::atomic<uint32_t> errorDetail{0};
 
+    // Started by the open, joined (or let go) by the close; both under the
+    // table's mutex, so nothing else touches it.
     std::thread receiver;
-    std::mutex finishedMutex;
-    std::condition_variable finishedCv;
-    bool receiverFinished = true;
 };
 
 extern std::array<UnitRecord, kMaxUnits>& g_units;
@@ -67,6 +71,8 @@ extern std::atomic<bool> g_ntFamily;
 
 // The record of an open unit, or nullptr.
 UnitRecord* openRecord(int unit);
+// The unit's current open, or null: hold it while using its device.
+std::shared_ptr<Session> sessionOf(int unit);
 // The record of any valid unit number (open or not), or nullptr.
 UnitRecord* record(int unit);
 
@@ -76,9 +82,10 @@ void queueMessage(UnitRecord& u, const uint8_t* data, size_t length);
 // Closes every open unit: the library is going away.
 void closeAllUnits();
 
-// Starts the receive thread of an opened unit.
-void startReceiver(int unit);
-// Stops it and waits (bounded) for it to end.
-void stopReceiver(UnitRecord& u);
+// Starts the receive thread of a unit just opened as `session`.
+void startReceiver(UnitRecord& u, std::shared_ptr<Session> session);
+// Stops it and waits (at most 2 s) for it to end; afterwards the thread, if
+// it still runs, no longer touches the record.
+void stopReceiver(UnitRecord& u, Session& session);
 
 } // namespace zel

@@ -2,6 +2,7 @@
 // ZELUSB_VIRTUAL (':'-separated; ';' on Windows) plus any plugged through
 // ZELVirtualPlug. While either is present, only virtual units are seen.
 #include "backends.h"
+#include "notifier.h"
 #include "unit.h"
 #include "vstore/folder.h"
 #include "vstore/open_unit.h"
@@ -195,8 +196,10 @@ int readReports(Device* device, uint8_t* buffer, size_t capacity, int timeoutMs)
     VirtualDevice* d = self(device);
     if (d->stopped) return -1;
     const int n = vunit::readReport(*d->opened->unit, buffer, capacity, timeoutMs);
+    // Pulled out (or powered away) under us. Told from the notifier thread:
+    // this is the unit's receive thread, and a handler may close the unit.
     if (n < 0 && !d->stopped && !vunit::isPlugged(*d->opened->unit) && !d->removalSent.exchange(true))
-        notify(false, d->path); // pulled out (or powered away) under us
+        zelplat::runOnNotifierThread([path = d->path] { notify(false, path); });
     return n;
 }
 

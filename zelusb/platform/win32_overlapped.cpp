@@ -49,12 +49,9 @@ WriteResult writeOverlapped(HANDLE file, const uint8_t* data, size_t length, int
     DWORD written = 0;
     const BOOL completed = GetOverlappedResult(file, &overlapped, &written, TRUE);
     CloseHandle(overlapped.hEvent);
+    // A write that ended without completing in full, failed or not, is a short one.
     result.written = written;
-    if (!completed) {
-        CancelIo(file);
-        return result;
-    }
-    if (written != length) {
+    if (!completed || written != length) {
         CancelIo(file);
         result.status = WriteStatus::Short;
         return result;

@@ -47,7 +47,13 @@ struct Builder {
     bool position(const xml::Event& ev, double& lat, double& lon) {
         const std::string* la = xml::attribute(ev, "lat");
         const std::string* lo = xml::attribute(ev, "lon");
-        if (!la || !lo) return fail(ev.line, "<" + std::string(ev.name) + "> without lat and lon");
+        if (!la || !lo) {
+            // Appended piece by piece: GCC 12 at -O3 misreads `"<" + std::string(...)` (-Wrestrict).
+            std::string what = "<";
+            what += ev.name;
+            what += "> without lat and lon";
+            return fail(ev.line, what);
+        }
         if (!number(*la, lat) || std::abs(lat) > 90.0) return fail(ev.line, "bad latitude \"" + *la + "\"");
         if (!number(*lo, lon) || std::abs(lon) > 180.0) return fail(ev.line, "bad longitude \"" + *lo + "\"");
         return true;

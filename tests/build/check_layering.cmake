@@ -1,0 +1,18 @@
+# zelusb's host seam stays below the link: nothing in platform/ includes a
+# header of link/ (or of commands/, flash/, firmware/ above it).
+file(GLOB sources ${PLATFORM_DIR}/*.cpp ${PLATFORM_DIR}/*.h)
+set(offenders "")
+foreach(source IN LISTS sources)
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "\"(\\.\\./)?(link|commands|flash|firmware)/")
+      list(APPEND offenders "${source}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n  " text)
+  message(FATAL_ERROR "platform/ reaches above itself:\n  ${text}")
+endif()
+list(LENGTH sources n)
+message(STATUS "${n} platform files include nothing above platform/")
