@@ -77,6 +77,18 @@ void FlashUnit::reopen() {
     unit = testunits::openPowered();
 }
 
+void FlashUnit::powerCycle() {
+    close();
+    ZELVirtualUnplug(plugged->dir.string().c_str());
+    ZELVirtualPlug(plugged->dir.string().c_str());
+    unit = testunits::openPowered();
+}
+
+bool FlashUnit::answers() const {
+    unsigned char major = 0, minor = 0, code = 0;
+    return unit >= 0 && ZELGetVersion(unit, major, minor, code) == 1;
+}
+
 std::optional<vfactory::Directory> FlashUnit::deviceDirectory() const {
     return vfactory::readDirectory(stored(), identity);
 }

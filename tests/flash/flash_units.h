@@ -44,8 +44,12 @@ struct FlashUnit {
     FlashUnit(const vunit::Identity& identity, const vunit::Storage& storage, bool trace = false);
     explicit FlashUnit(const Laid& laid, bool trace = false) : FlashUnit(laid.identity, laid.storage, trace) {}
     ~FlashUnit();
-    // Closes and opens the unit again, as after a power cut.
+    // Closes and opens the unit again.
     void reopen();
+    // Unplugs it, plugs it in and opens it: what a power cut and power up do.
+    void powerCycle();
+    // Whether the unit still answers.
+    bool answers() const;
     void close();
 
     vunit::Storage stored() const { return testunits::storedState(*plugged); }
