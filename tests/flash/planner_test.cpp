@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <random>
@@ -100,7 +101,16 @@ Case randomCase(std::mt19937& rng, size_t maxEntries) {
 void expectSamePlan(const Case& c, const std::string& what) {
     std::vector<_direntry> a = c.list, b = c.list;
     Plan fast, plain;
-    const bool gotFast = PlanPlacement(a, c.items, c.spare, c.geometry(), fast);
+    PlanStats stats;
+    const bool gotFast = PlanPlacement(a, c.items, c.spare, c.geometry(), fast, &stats);
+    ASSERT_FALSE(stats.gaveUp) << what; // small directories never reach the limit
+    if (!entriesFitTheirSectors(c.list, c.geometry())) { // damaged: refused, the list still sorted
+        EXPECT_FALSE(gotFast) << what;
+        std::vector<_direntry> sorted = c.list;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const _direntry& x, const _direntry& y) { return x.size > y.size; });
+        for (size_t i = 0; i < a.size(); ++i) ASSERT_EQ(+a[i].id, +sorted[i].id) << what;
+        return;
+    }
     const bool gotPlain = flashtest::referencePlan(b, c.items, c.spare, c.geometry(), plain);
     ASSERT_EQ(gotFast, gotPlain) << what;
     EXPECT_EQ(fast.directorySize, plain.directorySize) << what;
@@ -223,6 +233,44 @@ TEST(Planner, RefusesMoreThanAPlanHolds) {
     items.resize(50);
     EXPECT_TRUE(PlanPlacement(list, items, 0, {64, map.data()}, plan));
     EXPECT_EQ(plan.steps.size(), 50u);
+}
+
+} // namespace
+
+namespace {
+
+// Crowded 256-entry directories whose sizes come in a few kinds: the bounds
+// cut most searches short, not all; none may run past the limit.
+TEST(Planner, SearchesTheBoundsCannotCutShortStopAtTheLimit) {
+    std::mt19937 rng(3);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::array<uint8_t, 256> map{};
+    std::fill_n(map.begin(), 64, uint8_t{1});
+    size_t gaveUp = 0;
+    for (int c = 0; c < 400 && gaveUp == 0; ++c) {
+        const int share = (65000 - pick(300, 12000)) / 4;
+        const int kind = pick(0, 2);
+        std::vector<_direntry> list;
+        for (int s = 1; s < 64; ++s) {
+            uint32_t at = 0;
+            for (int k = 0; k < 4; ++k) {
+                int n = kind == 0 ? (k % 2 ? share / 2 : share * 3 / 2) : kind == 1 ? share - pick(0, 60) : share - ((s + k) % 2) * 7;
+                n = std::min<int>(n, 65400 - static_cast<int>(at));
+                list.push_back({sectorAddress(s) + at, 0x14, static_cast<unsigned>(list.size() + 1), static_cast<uint16_t>(n)});
+                at += static_cast<uint32_t>(n);
+            }
+        }
+        const auto item = static_cast<uint16_t>(std::min(65535, 65535 - 4 * share + pick(1, 30000)));
+        Plan plan;
+        PlanStats stats;
+        const bool planned = PlanPlacement(list, {_direntry{0, 0x16, 9000, item}}, 0, {64, map.data()}, plan, &stats);
+        EXPECT_LE(stats.nodes + stats.trials, 25000u);
+        if (stats.gaveUp) {
+            EXPECT_FALSE(planned);
+            ++gaveUp;
+        }
+    }
+    EXPECT_GT(gaveUp, 0u);
 }
 
 } // namespace

@@ -22,7 +22,11 @@ bool planAndCheck(int unit, const ChangeStart& start, std::vector<_direntry>& wo
     }
     std::printf("Required directory size is %u bytes\n", DirectorySize(working.size() + items.entries.size()));
     const Geometry geometry{start.directory.sectorCount, start.directory.map.data()};
-    if (!PlanPlacement(working, items.entries, start.spare, geometry, plan)) {
+    PlanStats stats;
+    if (!PlanPlacement(working, items.entries, start.spare, geometry, plan, &stats)) {
+        if (stats.gaveUp)
+            std::printf("Placement search stopped after %llu relocation sets\n",
+                        static_cast<unsigned long long>(stats.nodes + stats.trials));
         setError(unit, kNoRoom, 0);
         return false;
     }

@@ -22,8 +22,10 @@
 //    sectors of the leftovers below x says exactly how many, at the top);
 //  - twins: two entries of the same size in the same sector lead to the same
 //    tables, so the second one's branch is the first one's again.
-// Those bounds hold only while no sector's sum wraps around 16 bits; a list
-// that would wrap (overlapping entries) is searched without them.
+// When they cannot cut a search short, it stops after a fixed number of
+// relocation sets and finds no plan (the plain search would take hours).
+// Those bounds need exact sums: a list whose sectors' entries add up to more
+// than 65535 bytes (overlapping items) is not searched at all.
 #include "planner.h"
 
 #include "directory_format.h"
@@ -49,6 +51,9 @@ std::vector<FreeSpace> freeSpaceTable(const std::vector<_direntry>& list, const 
 namespace {
 
 constexpr int kNoPosition = -1;
+// Relocation sets looked at before the search gives up: some 20 ms on a PC.
+// Where the bounds cannot cut a search short it would otherwise take hours.
+constexpr uint64_t kSearchBudget = 25000;
 constexpr size_t kNodeThresholds = 8;
 constexpr size_t kRootThresholds = 96;
 
@@ -71,7 +76,7 @@ struct Placed {
 class Search {
 public:
     Search(const std::vector<_direntry>& list, const std::vector<_direntry>& items, const std::vector<FreeSpace>& table,
-           uint32_t directorySize, bool exact, PlanStats& stats)
+           uint32_t directorySize, PlanStats& stats)
         : list_(list), items_(items), dir_(directorySize), stats_(stats), n_(static_cast<int>(table.size())) {
         posOf_.fill(kNoPosition);
         for (int p = 0; p < n_; ++p) {
@@ -79,15 +84,12 @@ public:
             free_.push_back(table[static_cast<size_t>(p)].free);
             posOf_[static_cast<size_t>(sec_.back())] = p;
         }
-        bounded_ = exact;
-        if (bounded_) prepareBounds();
+        prepareBounds();
     }
-
-    bool bounded() const { return bounded_; }
 
     // The first set of `depth` relocations, in list order, that places everything.
     bool find(int depth, std::vector<PlanStep>& steps) {
-        if (bounded_ && !rootAllows(depth)) return false;
+        if (!rootAllows(depth)) return false;
         depth_ = depth;
         chosen_.clear();
         return node(0, 0, steps);
@@ -102,7 +104,6 @@ private:
     std::vector<int> sec_;
     std::vector<uint16_t> free_;
     std::array<int, 256> posOf_{};
-    bool bounded_ = false;
     int depth_ = 0;
     std::vector<size_t> chosen_;
     std::vector<Placed> placed_;
@@ -113,6 +114,7 @@ private:
         int64_t items = 0;      // slots the items placed so far take
         int64_t room = 0;       // slots the table offers
         std::array<int64_t, kMaxRelocations + 1> gain{}; // at the top: most slots d relocations can add
+        std::array<int64_t, kMaxRelocations + 1> lost{}; // at the top: a slot a new item must waste
     };
     std::vector<Threshold> root_, node_;
     std::vector<std::array<int64_t, kMaxRelocations + 1>> best_; // [t][r]: best room from r more of index >= t
@@ -160,18 +162,13 @@ private:
     // item and a directory. 0 when position 1 already has too little.
     int bestFit(uint16_t size) const {
         const int64_t need = dir_ + size;
-        if (bounded_) { // positions 1.. are sorted largest first
-            int lo = 1, hi = n_;
-            while (lo < hi) {
-                const int mid = (lo + hi) / 2;
-                if (free_[static_cast<size_t>(mid)] >= need) lo = mid + 1;
-                else hi = mid;
-            }
-            return lo - 1;
+        int lo = 1, hi = n_; // positions 1.. are sorted largest first
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (free_[static_cast<size_t>(mid)] >= need) lo = mid + 1;
+            else hi = mid;
         }
-        int p = 0;
-        while (p + 1 < n_ && free_[static_cast<size_t>(p + 1)] >= need) ++p;
-        return p;
+        return lo - 1;
     }
 
     bool place(const _direntry& e, std::vector<PlanStep>* steps) {
@@ -214,9 +211,13 @@ private:
 
     bool node(int taken, size_t first, std::vector<PlanStep>& steps) {
         const int left = depth_ - taken;
+        if (stats_.gaveUp || stats_.nodes + stats_.trials >= kSearchBudget) {
+            stats_.gaveUp = true;
+            return false;
+        }
         if (left == 0) return trial(steps);
         ++stats_.nodes;
-        if (bounded_ && taken > 0 && !nodeAllows(left, first)) return false;
+        if (taken > 0 && !nodeAllows(left, first)) return false;
         const size_t L = list_.size();
         std::bitset<257> tried;
         int runSize = -1;
@@ -231,11 +232,11 @@ private:
             if (tried[twin]) continue;
             const int oldFree = p == kNoPosition ? 0 : free_[static_cast<size_t>(p)];
             const int from = giveBack(e);
-            if (bounded_) countRelocation(e, p, oldFree, +1);
+            countRelocation(e, p, oldFree, +1);
             chosen_.push_back(i);
             const bool found = node(taken + 1, i + 1, steps);
             chosen_.pop_back();
-            if (bounded_) countRelocation(e, p, oldFree, -1);
+            countRelocation(e, p, oldFree, -1);
             takeBack(e, from);
             if (found) return true;
             tried[twin] = true;
@@ -319,31 +320,47 @@ private:
     Threshold threshold(int64_t x) const {
         Threshold t;
         t.x = x;
-        for (const _direntry& e : items_) t.items += e.size / x;
+        int64_t heaviest = -1; // the largest leftover below x of a new item
+        for (const _direntry& e : items_) {
+            t.items += e.size / x;
+            heaviest = std::max<int64_t>(heaviest, e.size % x);
+        }
         for (int p = 1; p < n_; ++p) t.room += slots(free_[static_cast<size_t>(p)], dir_, x);
         // Most slots d relocations can add: per sector, the leftovers below x
         // of its room and of its largest-leftover entries; then a knapsack.
-        std::array<int64_t, kMaxRelocations + 1> best{};
+        // And the largest leftover of room a sector can have after them: a
+        // new item whose leftover is larger wastes a slot wherever it goes.
+        std::array<int64_t, kMaxRelocations + 1> best{}, widest{};
+        widest.fill(-1);
         for (int p = 1; p < n_; ++p) {
             const auto s = static_cast<size_t>(sec_[static_cast<size_t>(p)]);
-            if (bySector_[s].empty()) continue;
             const int64_t room = free_[static_cast<size_t>(p)] - dir_;
-            const int64_t alpha = room >= 0 ? room % x : 0;
-            std::vector<int64_t> beta;
-            for (size_t i : bySector_[s]) beta.push_back(list_[i].size % x);
-            const size_t m = std::min<size_t>(beta.size(), kMaxRelocations);
-            std::partial_sort(beta.begin(), beta.begin() + static_cast<std::ptrdiff_t>(m), beta.end(), std::greater<>());
-            std::array<int64_t, kMaxRelocations + 1> gain{};
-            int64_t sum = alpha;
-            for (size_t k = 1; k <= m; ++k) {
-                sum += beta[k - 1];
-                gain[k] = sum / x;
+            if (room >= 0) widest[0] = std::max(widest[0], room % x);
+            const size_t m = std::min<size_t>(bySector_[s].size(), kMaxRelocations);
+            std::vector<int64_t> beta, size;
+            for (size_t i : bySector_[s]) {
+                beta.push_back(list_[i].size % x);
+                size.push_back(list_[i].size);
             }
-            for (size_t k = m + 1; k <= kMaxRelocations; ++k) gain[k] = gain[m];
+            std::partial_sort(beta.begin(), beta.begin() + static_cast<std::ptrdiff_t>(m), beta.end(), std::greater<>());
+            std::partial_sort(size.begin(), size.begin() + static_cast<std::ptrdiff_t>(m), size.end(), std::greater<>());
+            std::array<int64_t, kMaxRelocations + 1> gain{};
+            int64_t leftovers = room >= 0 ? room % x : 0, freed = room;
+            for (size_t k = 1; k <= kMaxRelocations; ++k) {
+                if (k <= m) {
+                    leftovers += beta[k - 1];
+                    freed += size[k - 1];
+                }
+                gain[k] = k <= m ? leftovers / x : gain[k - 1];
+                const int64_t left = room >= 0 ? std::min(x - 1, leftovers) : freed >= 0 ? std::min(x - 1, freed) : -1;
+                widest[k] = std::max({widest[k], widest[k - 1], left});
+            }
+            if (m == 0) continue;
             for (size_t b = kMaxRelocations; b >= 1; --b)
                 for (size_t k = 1; k <= b; ++k) best[b] = std::max(best[b], best[b - k] + gain[k]);
         }
         t.gain = best;
+        for (size_t d = 0; d <= kMaxRelocations; ++d) t.lost[d] = heaviest > widest[d] ? 1 : 0;
         return t;
     }
 
@@ -351,7 +368,7 @@ private:
         const auto d = static_cast<size_t>(depth);
         if (!items_.empty() && best_[0][d] < dir_ + firstItem()) return false;
         for (const Threshold& t : root_)
-            if (t.items > t.room + t.gain[d]) return false;
+            if (t.items + t.lost[d] > t.room + t.gain[d]) return false;
         return true;
     }
 
@@ -386,9 +403,10 @@ private:
     }
 };
 
-// Whether every sector's free space stays within 0..65535 whatever is
-// relocated: the bounds need exact sums.
-bool sumsFit(const std::vector<_direntry>& list, const Geometry& g) {
+} // namespace
+
+// Every sector's free space stays within 0..65535 whatever is relocated.
+bool entriesFitTheirSectors(const std::vector<_direntry>& list, const Geometry& g) {
     const int n = std::clamp(g.sectorCount, 0, 256);
     std::array<int64_t, 256> live{}, all{};
     for (const _direntry& e : list) {
@@ -404,8 +422,6 @@ bool sumsFit(const std::vector<_direntry>& list, const Geometry& g) {
     return true;
 }
 
-} // namespace
-
 bool PlanPlacement(std::vector<_direntry>& list, std::vector<_direntry> items, int spare, const Geometry& geometry,
                    Plan& plan, PlanStats* stats) {
     PlanStats local;
@@ -420,13 +436,14 @@ bool PlanPlacement(std::vector<_direntry>& list, std::vector<_direntry> items, i
     });
     sortLargestFirst(list);
     sortLargestFirst(items);
-    if (items.size() > kMaxPlanSteps || list.size() > kMaxWorkingList) return false;
+    if (items.size() > kMaxPlanSteps || list.size() > kMaxWorkingList || !entriesFitTheirSectors(list, geometry))
+        return false;
 
-    Search search(list, items, plan.table, plan.directorySize, sumsFit(list, geometry), st);
-    st.pruned = search.bounded();
+    Search search(list, items, plan.table, plan.directorySize, st);
     const int deepest = std::min<int>(kMaxRelocations, static_cast<int>(kMaxPlanSteps - items.size()));
     for (int depth = 0; depth <= deepest; ++depth) {
         std::vector<PlanStep> steps;
+        if (st.gaveUp) break;
         if (search.find(depth, steps)) {
             plan.steps = std::move(steps);
             plan.bestDepth = depth;

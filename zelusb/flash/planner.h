@@ -44,14 +44,22 @@ struct Geometry {
 struct PlanStats {
     uint64_t nodes = 0;  // partial relocation sets looked at
     uint64_t trials = 0; // complete placements tried
-    bool pruned = true;  // false: the directory's sums overflow 16 bits and every branch was tried
+    bool gaveUp = false; // the search reached its limit (no plan)
 };
 
 // Sorts `list` by size, largest first (stable): the order of the new
 // directory. Fails when no plan of at most five relocations (and at most 50
-// steps) places every item; more than 50 items or 256 entries always fail.
+// steps) places every item; more than 50 items or 256 entries always fail,
+// and so does a list whose entries add up to more than a sector holds
+// (overlapping items: a damaged directory, on which a search could run for
+// hours). The search looks at 25000 relocation sets at most: where the
+// plain search would go on longer (up to billions of branches, hours), this
+// one stops and finds no plan, and says so in `stats`.
 bool PlanPlacement(std::vector<_direntry>& list, std::vector<_direntry> items, int spare, const Geometry& geometry,
                    Plan& plan, PlanStats* stats = nullptr);
+
+// Whether each sector's entries add up to no more than the sector holds.
+bool entriesFitTheirSectors(const std::vector<_direntry>& list, const Geometry& geometry);
 
 // The free-space table of `list` before any sorting: sector order, 65535 for
 // a present sector less the sizes of its live entries, 0 for an absent one.
