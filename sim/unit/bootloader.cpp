@@ -41,7 +41,7 @@ void write(Device& d, const uint8_t* bytes, size_t n, uint32_t words, uint64_t& 
     const uint32_t offset = imageOffsetOf(d.chip, d.counter);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        writeProgramTorn(d.storage, d.chip, offset, bytes + 1, 2 * words, d.rng);
+        if (!d.cutBefore) writeProgramTorn(d.storage, d.chip, offset, bytes + 1, 2 * words, d.rng);
         return;
     }
     writeProgram(d.storage, d.chip, offset, bytes + 1, 2 * words);
@@ -54,7 +54,7 @@ void erase(Device& d, uint64_t& t) {
     const uint32_t offset = imageOffsetOf(d.chip, d.counter);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
-        eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+        if (!d.cutBefore) eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
         return;
     }
     eraseProgramRow(d.storage, d.chip, offset);

@@ -76,7 +76,7 @@ std::vector<uint8_t> writeWords(Device& d, const std::vector<uint8_t>& r, uint64
     if (n == 0) return {0x01};
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        writeProgramTorn(d.storage, d.chip, offset, r.data() + 3, n, d.rng);
+        if (!d.cutBefore) writeProgramTorn(d.storage, d.chip, offset, r.data() + 3, n, d.rng);
         return {};
     }
     // Only a write that starts at device address 0 replaces the reset vector.
@@ -92,7 +92,7 @@ std::vector<uint8_t> eraseRow(Device& d, const std::vector<uint8_t>& r, uint64_t
     if (!programRangeValid(d.storage, offset, 1)) return refused();
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
-        eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+        if (!d.cutBefore) eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
         return {};
     }
     invalidateIfResetVector(d, offset);
@@ -136,8 +136,10 @@ void runJump(Device& d, uint64_t& t) {
     const auto image = readFlash(d.storage, 6, length);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
-        writeProgramTorn(d.storage, d.chip, 0, image.data(), length, d.rng);
+        if (!d.cutBefore) {
+            for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
+            writeProgramTorn(d.storage, d.chip, 0, image.data(), length, d.rng);
+        }
         return;
     }
     for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
