@@ -1,9 +1,8 @@
 // Parser throughput on a 4 MiB image of dense drives, against a plain byte
 // loop over the same buffer. Best of several repetitions.
 #include "bexolog_parser.h"
-#include "logimage/logimage.h"
+#include "dense_image.h"
 #include "plain_pass.h"
-#include "sample_track.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,23 +13,6 @@ namespace {
 
 constexpr std::size_t kImageBytes = 4u << 20;
 constexpr int kRepetitions = 9;
-
-std::vector<uint8_t> denseImage() {
-    std::vector<uint8_t> image;
-    for (uint32_t i = 0;; ++i) {
-        sampletrack::DriveOptions o;
-        o.start = 1600000000 + static_cast<int64_t>(i) * 86400;
-        o.seconds = 3600;
-        o.seed = 100 + i;
-        o.latitude = 40.0 + (i % 20) * 0.7;
-        o.longitude = -80.0 + (i % 13) * 1.3;
-        const auto run = logimage::encodeTrack(sampletrack::drive(o));
-        if (image.size() + run.size() > kImageBytes) break;
-        image.insert(image.end(), run.begin(), run.end());
-    }
-    logimage::padTo(image, kImageBytes);
-    return image;
-}
 
 template <typename Pass>
 double bestMBps(Pass pass) {
@@ -47,7 +29,7 @@ double bestMBps(Pass pass) {
 } // namespace
 
 int main() {
-    const std::vector<uint8_t> image = denseImage();
+    const std::vector<uint8_t> image = denseImage(kImageBytes);
     const int length = static_cast<int>(image.size());
     int count = 0;
     parselog(image.data(), length, nullptr, &count);

@@ -5,5 +5,6 @@
 #include <CLI/CLI.hpp>
 
 void addConvertCommand(CLI::App& app);
+void addExportCommand(CLI::App& app);
 void addInfoCommand(CLI::App& app);
 void addFirmwareCommand(CLI::App& app);

@@ -1,13 +1,13 @@
 // bexolog convert: raw log image -> log text file, as a download would write it.
 #include "commands.h"
 #include "imagefile.h"
+#include "logrecords.h"
 #include "numberarg.h"
 
 #include "bexolog_parser.h"
 #include "textexport.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -34,18 +34,6 @@ std::string defaultOutputFor(const std::string& image) {
     return std::filesystem::path(image).replace_extension(".txt").string();
 }
 
-std::vector<LogRecord> parseImage(const std::vector<unsigned char>& image) {
-    if (image.size() > static_cast<size_t>(INT_MAX)) fail("image too large");
-    const int length = static_cast<int>(image.size());
-    int count = 0;
-    parselog(image.data(), length, nullptr, &count);
-    std::vector<LogRecord> records(static_cast<size_t>(count));
-    // The count may be 0 while points exist (old log family): the fill call
-    // would then write past an empty array.
-    if (count > 0) parselog(image.data(), length, records.data(), &count);
-    return records;
-}
-
 void runConvert(const ConvertOptions& options) {
     const std::string output = options.output.empty() ? defaultOutputFor(options.image) : options.output;
     std::error_code ignored;
@@ -58,7 +46,8 @@ void runConvert(const ConvertOptions& options) {
 
     if (!options.oldestVersion.empty())
         set_oldest_usable_version(static_cast<int>(*parseNumber(options.oldestVersion, 255)));
-    std::vector<LogRecord> records = parseImage(image);
+    std::vector<LogRecord> records;
+    if (!parseImage(image, records, error)) fail(error);
 
     eeFamily = static_cast<uint16_t>(*parseNumber(options.family, 0xFFFF));
     mergeDeadWildlife = !options.noMergeDead;

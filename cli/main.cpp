@@ -4,6 +4,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Tools for Bexo GPS loggers and their logs.", "bexolog"};
     app.require_subcommand(1);
     addConvertCommand(app);
+    addExportCommand(app);
     addInfoCommand(app);
     addFirmwareCommand(app);
     CLI11_PARSE(app, argc, argv);

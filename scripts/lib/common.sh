@@ -3,12 +3,17 @@
 
 # Everything the native presets (default, asan, tsan) need to configure,
 # build and test: compilers, CMake/Ninja, GoogleTest, Google Benchmark,
-# CLI11, umockdev (virtual unit / hidraw tests), gputils (gpasm assembles the
-# firmware tests' PIC programs; every preset needs it).
+# CLI11, umockdev (virtual unit / hidraw tests); for the exports the JSON,
+# zip and drawing libraries and a font, the tools the export tests read the
+# files back with (xmllint, ogrinfo, rsvg-convert), and GPSBabel for the
+# export benchmark, gputils (gpasm assembles the firmware tests' PIC
+# programs). README.md says why each library is there.
 BEXO_NATIVE_PACKAGES=(
   cmake ninja-build g++ pkg-config binutils
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev umockdev libumockdev-dev tzdata gputils
+  libcli11-dev umockdev libumockdev-dev tzdata
+  nlohmann-json3-dev libzip-dev libcairo2-dev fonts-dejavu-core
+  libxml2-utils gdal-bin librsvg2-bin gpsbabel gputils
 )
 # The clang-release preset: a second compiler at the optimiser's full level,
 # so that a warning only one compiler or level raises is caught in CI.

@@ -34,7 +34,7 @@ void addFaultCommand(CLI::App& app) {
         "The fault fires the next time a program talks to the unit (at its next open, or at once when the "
         "program polls for faults). SPEC is NAME or NAME:N, several separated by commas or blanks: "
         "drop-response, late-response[:ms], wrong-code, short-read[:bytes], garbage[:reports], unplug-after:N, "
-        "power-cut-program:N, power-cut-erase:N.");
+        "power-cut-program:N, power-cut-erase:N, power-cut:N, power-off:N.");
     cmd->add_option("DIR", o->dir, "Unit folder")->required();
     cmd->add_option("SPEC", o->specs, "Fault spec")->required();
     cmd->callback([o] { runFault(*o); });

@@ -20,10 +20,16 @@ size_t readAnswerLength(Device& d, size_t asked) {
 }
 
 bool powerFailsDuring(Device& d, FaultKind kind) {
-    if (!countDown(d.faults, kind)) return false;
+    // Both counters move with every operation, whichever fires.
+    const bool ofItsKind = countDown(d.faults, kind);
+    const bool ofAnyKind = countDown(d.faults, FaultKind::PowerCut);
+    d.cutBefore = countDown(d.faults, FaultKind::PowerOff);
+    if (!ofItsKind && !ofAnyKind && !d.cutBefore) return false;
     d.powerCut = true;
     d.changed = true;
-    traceEvent(d.trace, d.clockUs, kind == FaultKind::PowerCutErase ? "fault power-cut during erase" : "fault power-cut during program");
+    traceEvent(d.trace, d.clockUs,
+               d.cutBefore ? "fault power-off"
+                           : kind == FaultKind::PowerCutErase ? "fault power-cut during erase" : "fault power-cut during program");
     return true;
 }
 

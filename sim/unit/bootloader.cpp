@@ -37,8 +37,10 @@ void write(Device& d, const uint8_t* bytes, size_t n, uint32_t words, uint64_t& 
     const uint32_t offset = imageOffsetOf(d.chip, d.counter);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        writeProgramTorn(d.storage, d.chip, offset, bytes + 1, 2 * words, d.rng);
-        tornByPowerCut(d, offset, 2 * words);
+        if (!d.cutBefore) {
+            writeProgramTorn(d.storage, d.chip, offset, bytes + 1, 2 * words, d.rng);
+            tornByPowerCut(d, offset, 2 * words);
+        }
         return;
     }
     bootloaderWrote(d, offset, 2 * words, programErased(d.storage, d.chip, offset, 2 * words));
@@ -51,8 +53,10 @@ void erase(Device& d, uint64_t& t) {
     const uint32_t offset = imageOffsetOf(d.chip, d.counter);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
-        eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
-        tornByPowerCut(d, rowStart(offset), kRowBytes);
+        if (!d.cutBefore) {
+            eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+            tornByPowerCut(d, rowStart(offset), kRowBytes);
+        }
         return;
     }
     bootloaderErasedRow(d, offset);

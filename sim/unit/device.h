@@ -73,6 +73,7 @@ struct Device {
     // Results of the report being handled.
     bool changed = false;  // storage changed: persist
     bool powerCut = false; // power failed: persist, unplug
+    bool cutBefore = false; // ... before the operation began: leave it undone
 };
 
 // Stated time `us` when timing is on, else nothing.
@@ -90,7 +91,7 @@ std::vector<uint8_t> refused();
 // Data bytes a read answer carries: `asked`, or fewer once (short-read fault).
 size_t readAnswerLength(Device& d, size_t asked);
 // A program or erase is about to happen: true when the power fails in it
-// (the caller then leaves it torn and stops).
+// (the caller then leaves it torn, or undone when cutBefore, and stops).
 bool powerFailsDuring(Device& d, FaultKind kind);
 
 // --- interface_processor.cpp

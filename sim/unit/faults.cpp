@@ -22,11 +22,14 @@ constexpr Name kNames[] = {
     {"unplug-after", FaultKind::UnplugAfter, true},
     {"power-cut-program", FaultKind::PowerCutProgram, true},
     {"power-cut-erase", FaultKind::PowerCutErase, true},
+    {"power-cut", FaultKind::PowerCut, true},
+    {"power-off", FaultKind::PowerOff, true},
     {"stall-output", FaultKind::StallOutput, false},
 };
 
 bool isCounted(FaultKind k) {
-    return k == FaultKind::UnplugAfter || k == FaultKind::PowerCutProgram || k == FaultKind::PowerCutErase;
+    return k == FaultKind::UnplugAfter || k == FaultKind::PowerCutProgram || k == FaultKind::PowerCutErase ||
+           k == FaultKind::PowerCut || k == FaultKind::PowerOff;
 }
 
 std::optional<FaultSpec> parseOne(const std::string& word) {

@@ -26,6 +26,11 @@
 //                          PIC18F4550 install) is cut off part-way
 //   power-cut-erase:N      the Nth erase from now (0x13 sector, 0x1C block,
 //                          boot-loader 6) is cut off part-way
+//   power-cut:N            the Nth program or erase operation from now,
+//                          whichever kind, is cut off part-way (for sweeping
+//                          a cut over every flash operation of a host's work)
+//   power-off:N            the power fails just before the Nth program or
+//                          erase operation from now: nothing of it is done
 //   stall-output[:ms]      from the next output report on, the unit takes no
 //                          output reports for ms (default 6000, past the
 //                          host's 5000 ms write wait): its endpoint NAKs them
@@ -53,6 +58,8 @@ enum class FaultKind : uint8_t {
     UnplugAfter,
     PowerCutProgram,
     PowerCutErase,
+    PowerCut, // program or erase
+    PowerOff, // before a program or erase
     StallOutput,
 };
 

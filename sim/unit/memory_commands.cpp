@@ -68,7 +68,7 @@ std::vector<uint8_t> writeMemory(Device& d, const std::vector<uint8_t>& r, uint6
     if (n == 0) return {0x01};
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        programFlashTorn(d.storage, address, r.data() + 5, n, d.rng);
+        if (!d.cutBefore) programFlashTorn(d.storage, address, r.data() + 5, n, d.rng);
         return {};
     }
     programFlash(d.storage, address, r.data() + 5, n);
@@ -82,7 +82,7 @@ std::vector<uint8_t> erase(Device& d, const std::vector<uint8_t>& r, uint64_t t)
     if (!sectorPresent(d, address)) return refused();
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
-        eraseSectorTorn(d.storage, address >> 16, d.rng);
+        if (!d.cutBefore) eraseSectorTorn(d.storage, address >> 16, d.rng);
         return {};
     }
     eraseSector(d.storage, address >> 16);
@@ -105,7 +105,7 @@ std::vector<uint8_t> copy(Device& d, const std::vector<uint8_t>& r, uint64_t& t)
     const auto data = readFlash(d.storage, source, n);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        programFlashTorn(d.storage, dest, data.data(), n, d.rng);
+        if (!d.cutBefore) programFlashTorn(d.storage, dest, data.data(), n, d.rng);
         return {};
     }
     programFlash(d.storage, dest, data.data(), n);

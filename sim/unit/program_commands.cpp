@@ -70,8 +70,10 @@ std::vector<uint8_t> writeWords(Device& d, const std::vector<uint8_t>& r, uint64
     if (n == 0) return {0x01};
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        writeProgramTorn(d.storage, d.chip, offset, r.data() + 3, n, d.rng);
-        if (!is4550(d)) tornByPowerCut(d, offset, n);
+        if (!d.cutBefore) {
+            writeProgramTorn(d.storage, d.chip, offset, r.data() + 3, n, d.rng);
+            if (!is4550(d)) tornByPowerCut(d, offset, n);
+        }
         return {};
     }
     applicationWrote(d, offset, n, programErased(d.storage, d.chip, offset, n));
@@ -86,8 +88,10 @@ std::vector<uint8_t> eraseRow(Device& d, const std::vector<uint8_t>& r, uint64_t
     if (!programRangeValid(d.storage, offset, 1)) return refused();
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutErase)) {
-        eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
-        if (!is4550(d)) tornByPowerCut(d, rowStart(offset), kRowBytes);
+        if (!d.cutBefore) {
+            eraseProgramRowTorn(d.storage, d.chip, offset, d.rng);
+            if (!is4550(d)) tornByPowerCut(d, rowStart(offset), kRowBytes);
+        }
         return {};
     }
     applicationErasedRow(d, offset);
@@ -131,9 +135,11 @@ void runJump(Device& d, uint64_t& t) {
     const auto image = readFlash(d.storage, 6, length);
     d.changed = true;
     if (powerFailsDuring(d, FaultKind::PowerCutProgram)) {
-        for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
-        writeProgramTorn(d.storage, d.chip, 0, image.data(), length, d.rng);
-        tornByPowerCut(d, 0, length);
+        if (!d.cutBefore) {
+            for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);
+            writeProgramTorn(d.storage, d.chip, 0, image.data(), length, d.rng);
+            tornByPowerCut(d, 0, length);
+        }
         return;
     }
     for (uint32_t row = 0; row < length; row += kRowBytes) eraseProgramRow(d.storage, d.chip, row);

@@ -1,41 +1,14 @@
 // bexolog convert, end to end: the real program, image file in, text file out.
+#include "cli_support.h"
 #include "logimage/logimage.h"
-#include "run_bexolog.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
-class Convert : public ::testing::Test {
+class Convert : public CliTest {
 protected:
-    void SetUp() override {
-        // Inherited by the program: its local time is then UTC.
-#if defined(_WIN32)
-        _putenv_s("TZ", "UTC0");
-#else
-        setenv("TZ", "UTC0", 1);
-#endif
-        // Per case: ctest may run the cases side by side in this folder.
-        base_ = std::string("convert_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
+    Convert() : CliTest("convert_") {}
     void TearDown() override {
         for (const char* suffix : {".bin", ".txt", ".o.txt", ".out", ".err"}) std::remove((base_ + suffix).c_str());
-    }
-
-    Outcome bexolog(const std::string& args) { return runBexolog(args, base_); }
-
-    std::string writeImage(const std::vector<uint8_t>& bytes) {
-        FILE* file = std::fopen((base_ + ".bin").c_str(), "wb");
-        if (file != nullptr) {
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-            std::fclose(file);
-        }
-        return base_ + ".bin";
     }
 
     // Converts into the default text file and returns its lines.
@@ -49,8 +22,6 @@ protected:
             lines.push_back(text.substr(start, end - start));
         return lines;
     }
-
-    std::string base_;
 };
 
 // A family-4 run of observation type 5 with one point: two records.

@@ -1,8 +1,8 @@
 // bexolog firmware, end to end: the real program against a virtual unit in a
 // folder, with the assembled PIC programs.
 #include "chip_table.h"
+#include "cli_support.h"
 #include "firmware_image.h"
-#include "run_bexolog.h"
 #include "unit_state.h"
 #include "vfactory/layout.h"
 #include "vstore/armed_faults.h"
@@ -26,10 +26,11 @@ void setEnvironment(const char* name, const std::string& value) {
 #endif
 }
 
-class FirmwareCommand : public ::testing::Test {
+class FirmwareCommand : public CliTest {
 protected:
+    FirmwareCommand() : CliTest("firmware_") {}
     void SetUp() override {
-        base_ = std::string("firmware_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CliTest::SetUp();
         unit_ = fs::absolute(base_ + ".unit");
         fs::remove_all(unit_);
         setEnvironment("ZELUSB_VIRTUAL", unit_.string());
@@ -52,21 +53,15 @@ protected:
     void useFiles(const std::string& prefix, const std::string& appText = "") {
         app_ = appText.empty() ? readFile(std::string(BEXO_FIRMWARE_PROGRAMS) + "/" + prefix + "_app.hex") : appText;
         boot_ = readFile(std::string(BEXO_FIRMWARE_PROGRAMS) + "/" + prefix + "_boot.hex");
-        write(base_ + "_app.hex", app_);
-        write(base_ + "_boot.hex", boot_);
-    }
-    static void write(const std::string& path, const std::string& text) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+        writeImage(std::vector<uint8_t>(app_.begin(), app_.end()), "_app.hex");
+        writeImage(std::vector<uint8_t>(boot_.begin(), boot_.end()), "_boot.hex");
     }
 
     Outcome firmware(const std::string& options = "") {
-        return runBexolog("firmware " + base_ + "_app.hex " + base_ + "_boot.hex" + options, base_);
+        return bexolog("firmware " + base_ + "_app.hex " + base_ + "_boot.hex" + options);
     }
 
-    std::string base_, app_, boot_;
+    std::string app_, boot_;
     fs::path unit_;
 };
 
@@ -94,7 +89,7 @@ TEST_F(FirmwareCommand, LoadsTheFilesAndTheUnitThenRunsThem) {
     EXPECT_TRUE(std::equal(load.image.begin() + 2 * load.bootStart, load.image.begin() + 2 * load.bootEnd,
                            flash.begin() + 2 * load.bootStart));
 
-    const Outcome info = runBexolog("info", base_);
+    const Outcome info = bexolog("info");
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("Boot mode:     application"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("CPU:           0x1087 PIC18F4520"), std::string::npos) << info.out;
@@ -148,7 +143,7 @@ TEST_F(FirmwareCommand, FailedStepExitsTwo) {
 TEST_F(FirmwareCommand, MissingFileOrUnitExitsOne) {
     makeUnit(0x1087);
     useFiles("pic18f4520");
-    Outcome run = runBexolog("firmware no_such_app.hex " + base_ + "_boot.hex", base_);
+    Outcome run = bexolog("firmware no_such_app.hex " + base_ + "_boot.hex");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("no_such_app.hex"), std::string::npos) << run.err;
     fs::remove_all(unit_);

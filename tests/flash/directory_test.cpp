@@ -58,7 +58,7 @@ TEST(DirectoryRead, RetiredSectorsAreSkippedAndTheLowestValidWins) {
     ASSERT_EQ(d.result, 1);
     EXPECT_EQ(d.directorySector, 4);
     ASSERT_EQ(d.entries.size(), 2u);
-    EXPECT_EQ(d.entries[1].id, 2u);
+    EXPECT_EQ(+d.entries[1].id, 2u);
 }
 
 TEST(DirectoryRead, AbsentSectorsAreNeverProbed) {

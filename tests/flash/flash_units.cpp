@@ -77,6 +77,18 @@ void FlashUnit::reopen() {
     unit = testunits::openPowered();
 }
 
+void FlashUnit::powerCycle() {
+    close();
+    ZELVirtualUnplug(plugged->dir.string().c_str());
+    ZELVirtualPlug(plugged->dir.string().c_str());
+    unit = testunits::openPowered();
+}
+
+bool FlashUnit::answers() const {
+    unsigned char major = 0, minor = 0, code = 0;
+    return unit >= 0 && ZELGetVersion(unit, major, minor, code) == 1;
+}
+
 std::optional<vfactory::Directory> FlashUnit::deviceDirectory() const {
     return vfactory::readDirectory(stored(), identity);
 }
@@ -100,6 +112,8 @@ Listing readListing(int unit) {
 }
 
 _direntry toEntry(const vfactory::DirEntry& e) { return {e.address, e.type, e.id, e.size}; }
+
+bool sameFlash(const vunit::Storage& a, const vunit::Storage& b) { return a.sectors == b.sectors; }
 
 bool sameEntry(const _direntry& a, const _direntry& b) {
     return a.address == b.address && a.type == b.type && a.id == b.id && a.size == b.size;

@@ -44,8 +44,12 @@ struct FlashUnit {
     FlashUnit(const vunit::Identity& identity, const vunit::Storage& storage, bool trace = false);
     explicit FlashUnit(const Laid& laid, bool trace = false) : FlashUnit(laid.identity, laid.storage, trace) {}
     ~FlashUnit();
-    // Closes and opens the unit again, as after a power cut.
+    // Closes and opens the unit again.
     void reopen();
+    // Unplugs it, plugs it in and opens it: what a power cut and power up do.
+    void powerCycle();
+    // Whether the unit still answers.
+    bool answers() const;
     void close();
 
     vunit::Storage stored() const { return testunits::storedState(*plugged); }
@@ -64,6 +68,8 @@ struct Listing {
 Listing readListing(int unit);
 
 _direntry toEntry(const vfactory::DirEntry& e);
+// Whether two storages hold the same flash (compared without printing 16 MB).
+bool sameFlash(const vunit::Storage& a, const vunit::Storage& b);
 bool sameEntry(const _direntry& a, const _direntry& b);
 std::string describe(const std::vector<_direntry>& entries);
 

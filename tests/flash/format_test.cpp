@@ -36,10 +36,10 @@ TEST(EntryCodec, ElevenLittleEndianBytes) {
     EXPECT_EQ((std::vector<uint8_t>(b, b + 11)),
               (std::vector<uint8_t>{0x20, 0x01, 0x05, 0x00, 0x60, 0x78, 0x56, 0x34, 0x12, 0xEF, 0xBE}));
     const _direntry back = decodeEntry(b);
-    EXPECT_EQ(back.address, e.address);
+    EXPECT_EQ(+back.address, +e.address);
     EXPECT_EQ(back.type, e.type);
-    EXPECT_EQ(back.id, e.id);
-    EXPECT_EQ(back.size, e.size);
+    EXPECT_EQ(+back.id, +e.id);
+    EXPECT_EQ(+back.size, +e.size);
 }
 
 // Block starts and what each write covers, for directories of n entries.
@@ -53,7 +53,7 @@ std::vector<uint32_t> writeAddresses(size_t n) {
 TEST(DirectoryWrites, EmptyDirectoryIsTheMarkerAlone) {
     const auto writes = encodeDirectory(7, nullptr, 0);
     ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0].address, 0x7FFFFu);
+    EXPECT_EQ(+writes[0].address, 0x7FFFFu);
     EXPECT_EQ(writes[0].bytes, std::vector<uint8_t>{0x55});
 }
 
@@ -105,7 +105,7 @@ TEST(DirectoryBlocks, ReadBackInTheOrderWritten) {
         const auto back = readBack(sectorTop(entries), 256, &end);
         EXPECT_EQ(end, BlockEnd::Last) << n;
         ASSERT_EQ(back.size(), n);
-        for (size_t i = 0; i < n; ++i) EXPECT_EQ(back[i].id, entries[i].id) << n;
+        for (size_t i = 0; i < n; ++i) EXPECT_EQ(+back[i].id, +entries[i].id) << n;
     }
 }
 
@@ -157,8 +157,8 @@ TEST(Rotation, MovedItemsArePackedFromOffsetZeroInListOrder) {
     EXPECT_EQ(r.copies[0].to, sectorAddress(9));
     EXPECT_EQ(r.copies[1].to, sectorAddress(9) + 30);
     EXPECT_EQ(r.nextFree, 80u);
-    EXPECT_EQ(r.list[1].address, sectorAddress(5)); // the others stay put
-    EXPECT_EQ(r.list[2].address, sectorAddress(9) + 30);
+    EXPECT_EQ(+r.list[1].address, sectorAddress(5)); // the others stay put
+    EXPECT_EQ(+r.list[2].address, sectorAddress(9) + 30);
 }
 
 TEST(Rotation, RoomForTheItemsAndAWholeDirectory) {

@@ -79,7 +79,7 @@ TEST(PartialRead, EmptyLogFileReadsOneChunkAndIsPadded) {
     // The reader underneath stops after its first chunk.
     const Listing d = readListing(u.unit);
     unsigned long n = 40000;
-    ASSERT_EQ(ZELReadFile(u.unit, d.entries[0].address, n, nullptr, b.data(), 1), 1);
+    ASSERT_EQ(ZELReadFile(u.unit, +d.entries[0].address, n, nullptr, b.data(), 1), 1);
     EXPECT_EQ(n, 4075u);
 }
 
@@ -90,7 +90,7 @@ TEST(PartialRead, StopsInTheChunkThatHoldsTheErasedTail) {
     const Listing d = readListing(u.unit);
     std::vector<char> b(20000);
     unsigned long n = 20000;
-    ASSERT_EQ(ZELReadFile(u.unit, d.entries[0].address, n, nullptr, b.data(), 1), 1);
+    ASSERT_EQ(ZELReadFile(u.unit, +d.entries[0].address, n, nullptr, b.data(), 1), 1);
     EXPECT_EQ(n, 2u * 4075);
 
     // Two log files end to end, as the download lays them out.
@@ -149,7 +149,7 @@ TEST(ReadFile, ShortReplyIsRetriedOnceWithWhatCame) {
     armNow(u, "short-read:40");
     std::vector<char> b(9000);
     unsigned long n = 9000;
-    ASSERT_EQ(ZELReadFile(u.unit, d.entries[0].address, n, nullptr, b.data(), 0), 1);
+    ASSERT_EQ(ZELReadFile(u.unit, +d.entries[0].address, n, nullptr, b.data(), 0), 1);
     EXPECT_EQ(n, 9000u);
     const auto want = pattern(5, 9000);
     size_t i = 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace hosttest;
@@ -145,6 +146,32 @@ TEST(Faults, PowerCutDuringProgramLeavesATornPageAndTheUnitGone) {
     const auto a = transact(h2, readMemoryRequest(0x200, 200));
     ASSERT_TRUE(a);
     EXPECT_EQ(Bytes(a->begin() + 1, a->end()), Bytes(sector.begin() + 0x200, sector.begin() + 0x200 + 200));
+}
+
+TEST(Faults, PowerCutCountsProgramsAndErasesAlike) {
+    Saved saved;
+    Host h;
+    auto u = poweredUnit(streamIdentity(), h, saving(saved));
+    ASSERT_TRUE(vunit::armFault(*u, "power-cut:3, power-cut-erase:5"));
+    ASSERT_EQ(transact(h, writeMemoryRequest(0x100, Bytes(16, 0x11))), Bytes{0x01}); // 1
+    ASSERT_EQ(transact(h, addressRequest(0x13, 0x10000)), Bytes{0x01});             // 2
+    EXPECT_TRUE(vunit::isPlugged(*u));
+    EXPECT_FALSE(transact(h, addressRequest(0x13, 0x20000), 0)); // 3: cut
+    EXPECT_FALSE(vunit::isPlugged(*u));
+    EXPECT_FALSE(vunit::armFault(*u, "power-cut"));
+}
+
+TEST(Faults, PowerOffLeavesTheOperationUndone) {
+    Saved saved;
+    Host h;
+    auto u = poweredUnit(streamIdentity(), h, saving(saved));
+    ASSERT_TRUE(vunit::armFault(*u, "power-off:2"));
+    ASSERT_EQ(transact(h, writeMemoryRequest(0x100, Bytes(16, 0x11))), Bytes{0x01});
+    EXPECT_FALSE(transact(h, writeMemoryRequest(0x200, Bytes(200, 0x00)), 0));
+    EXPECT_FALSE(vunit::isPlugged(*u));
+    const auto& sector = saved.last.sectors[0];
+    EXPECT_EQ(sector[0x100], 0x11);
+    EXPECT_TRUE(std::all_of(sector.begin() + 0x200, sector.begin() + 0x2C8, [](uint8_t b) { return b == 0xFF; }));
 }
 
 TEST(Faults, PowerCutDuringEraseIsRepeatableFromTheSeed) {

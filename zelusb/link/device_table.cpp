@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
+#include <chrono>
 
 namespace zel {
 
@@ -86,6 +88,18 @@ int openUnit(int index) {
     return unit;
 }
 
+// The device closes when the last holder lets the session go. A call still
+// writing to it from another thread holds it for at most one write time-out;
+// waiting that out here means the device is free for the next opener when
+// the close returns. Past that it is let go by whoever holds it last.
+void releaseDevice(std::shared_ptr<Session> session) {
+    if (!session) return;
+    std::weak_ptr<Session> held = session;
+    session.reset();
+    for (int64_t start = nowMs(); !held.expired() && nowMs() - start < 6000;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 // Every unit is closed when the library goes away.
 [[maybe_unused]] const bool g_closesAtUnload = (zelplat::onLibraryUnload(closeAllUnits), true);
 
@@ -152,10 +166,8 @@ int ZELCloseDevice(int unit) {
         u->session = nullptr;
         u->path.clear();
     }
-    // The device closes when the last holder lets the session go: here,
-    // or after a call still writing to it from another thread.
     if (session) stopReceiver(*u, *session);
-    session.reset();
+    releaseDevice(std::move(session));
     u->cancel = false;
     u->unframed = false;
     if (u->receiveEvent) zelplat::destroyEvent(u->receiveEvent);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "bexolog_parser.h"
+#include "loglines.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,17 +21,14 @@ extern uint16_t eeFamily;
 extern bool mergeDeadWildlife;
 extern bool mergeCrossingWildlife;
 
-enum class LogLayout { Flag, Coded, Grouped };
-
-// Exactly 0x8210: grouped; any other 0x82xx: coded; everything else: flag.
-LogLayout layoutForFamily(uint16_t family);
-
 // Flag layout, or coded layout when the high byte of eeFamily is 0x82.
 void writeLogText(const LogRecord* records, unsigned count, FILE* file);
 
-// Grouped layout. Clears `flags` of records in place (removed observations),
-// so the caller must not use the array for anything else afterwards.
-void writeGroupedLogText(LogRecord* records, unsigned count, FILE* file);
+// Grouped layout. Leaves the records as they are.
+void writeGroupedLogText(const LogRecord* records, unsigned count, FILE* file);
 
 // Picks the writer from eeFamily; what download and convert call.
-void writeLogTextForFamily(LogRecord* records, unsigned count, FILE* file);
+void writeLogTextForFamily(const LogRecord* records, unsigned count, FILE* file);
+
+// The merge options as the line model takes them.
+MergeOptions mergeOptions();

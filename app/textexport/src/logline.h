@@ -3,6 +3,7 @@
 #pragma once
 
 #include "bexolog_parser.h"
+#include "loglines.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,11 +17,3 @@ void writeLineEnd(FILE* file);
 
 // "%d " for each column number, 1 when the mask has that bit.
 void writeMaskColumns(FILE* file, uint32_t mask, std::initializer_list<int> columns);
-
-inline unsigned observationType(uint8_t flags) { return flags >> 1u; }
-inline uint32_t typeBit(unsigned type) { return 1u << (type % 32u); }
-
-// Later minus earlier, widened so that extreme times cannot overflow.
-inline int64_t secondsBetween(const int32_t earlier, const int32_t later) {
-    return static_cast<int64_t>(later) - earlier;
-}

@@ -4,3 +4,5 @@
 uint16_t eeFamily = 0x8100;
 bool mergeDeadWildlife = true;
 bool mergeCrossingWildlife = true;
+
+MergeOptions mergeOptions() { return MergeOptions{mergeDeadWildlife, mergeCrossingWildlife}; }

@@ -1,11 +1,8 @@
-// Flag and coded layouts: one line per record, except that a record may
-// absorb the single record after it when that one is a close observation.
+// Flag and coded layouts: the columns of each line of the walk.
 #include "logline.h"
 #include "textexport.h"
 
 namespace {
-
-constexpr int64_t kMergeWindow = 60; // seconds; the next record must be closer
 
 void writeFlagColumns(FILE* file, uint8_t flags) {
     std::fprintf(file, "%d %d %d", (flags >> 7) & 1, (flags >> 6) & 1, (flags >> 5) & 1);
@@ -20,32 +17,14 @@ void writeCodedColumns(FILE* file, uint32_t mask) {
 void writeLogText(const LogRecord* records, unsigned count, FILE* file) {
     const bool coded = (eeFamily >> 8) == 0x82;
     followLocalTimeRules();
-    for (unsigned i = 0; i < count; ++i) {
-        const LogRecord& record = records[i];
-        const LogRecord* next = i + 1 < count ? &records[i + 1] : nullptr;
-        // A record before its predecessor in time counts as close.
-        const bool nextIsClose =
-            mergeDeadWildlife && next != nullptr && secondsBetween(record.time, next->time) < kMergeWindow;
-
+    LineWalk walk{records, count, coded ? LogLayout::Coded : LogLayout::Flag, mergeOptions()};
+    for (LogLine line; nextLine(walk, line);) {
+        const LogRecord& record = records[line.record];
         writeLineStart(file, record.time, record.latitude, record.longitude);
-        if (coded) {
-            uint32_t mask = typeBit(observationType(record.flags));
-            if (nextIsClose) {
-                const unsigned nextType = observationType(next->flags);
-                if (nextType == 19 || nextType == 20) {
-                    mask |= typeBit(nextType);
-                    ++i;
-                }
-            }
-            writeCodedColumns(file, mask);
-        } else {
-            uint8_t flags = record.flags;
-            if (nextIsClose && (next->flags & 0x40) != 0) {
-                flags = static_cast<uint8_t>(flags | 0x40);
-                ++i;
-            }
-            writeFlagColumns(file, flags);
-        }
+        if (coded)
+            writeCodedColumns(file, line.mask);
+        else
+            writeFlagColumns(file, line.flags);
         writeLineEnd(file);
     }
 }
