@@ -5,6 +5,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     addConvertCommand(app);
     addInfoCommand(app);
+    addDirCommand(app);
+    addGetCommand(app);
+    addPutCommand(app);
+    addRmCommand(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
 }

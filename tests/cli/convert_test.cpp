@@ -1,40 +1,14 @@
 // bexolog convert, end to end: the real program, image file in, text file out.
 #include "logimage/logimage.h"
+#include "run_bexolog.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
-#if !defined(_WIN32)
-#  include <sys/wait.h>
-#endif
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return "<missing>";
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
-    std::fclose(file);
-    return text;
-}
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Console output is text mode: CR LF on Windows.
-std::string consoleText(const std::string& text) {
-    std::string plain;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text.compare(i, 2, "\r\n") != 0) plain += text[i];
-    return plain;
-}
 
 class Convert : public ::testing::Test {
 protected:
@@ -52,27 +26,7 @@ protected:
         for (const char* suffix : {".bin", ".txt", ".o.txt", ".out", ".err"}) std::remove((base_ + suffix).c_str());
     }
 
-    // `args` go to the shell as they are: no blanks or special characters.
-    Outcome bexolog(const std::string& args) {
-        std::string program = BEXOLOG_PATH;
-#if defined(_WIN32)
-        // cmd.exe wants backslashes; a cross build names the program by its
-        // Unix path, which Wine maps to drive Z:.
-        for (char& c : program)
-            if (c == '/') c = '\\';
-        if (program[0] == '\\') program = "Z:" + program;
-#endif
-        const int status = std::system((program + " " + args + " >" + base_ + ".out 2>" + base_ + ".err").c_str());
-        Outcome run;
-#if defined(_WIN32)
-        run.exitCode = status;
-#else
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        run.out = consoleText(readFile(base_ + ".out"));
-        run.err = consoleText(readFile(base_ + ".err"));
-        return run;
-    }
+    Outcome bexolog(const std::string& args) { return runBexolog(args, base_); }
 
     std::string writeImage(const std::vector<uint8_t>& bytes) {
         FILE* file = std::fopen((base_ + ".bin").c_str(), "wb");
