@@ -46,9 +46,9 @@ void runPut(const PutOptions& o) {
     }
     const DirectoryListing after = readListing(session);
     std::map<std::pair<unsigned, unsigned>, unsigned> where;
-    for (const _direntry& e : before.entries) where[{e.type, e.id}] = e.address >> 16;
+    for (const _direntry& e : before.entries) where[{+e.type, +e.id}] = e.address >> 16;
     for (const _direntry& e : after.entries) {
-        auto it = where.find({e.type, e.id});
+        auto it = where.find({+e.type, +e.id});
         if (it == where.end() || (e.type == type && e.id == id)) continue;
         if (it->second != e.address >> 16)
             std::printf("moved item %u (type 0x%02X, %u bytes) from sector %u to sector %u\n", e.id, e.type, e.size,
