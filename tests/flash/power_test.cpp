@@ -105,6 +105,9 @@ struct Unit {
     size_t sampleOps; // in CI
 };
 
+// Test names show the unit, not its bytes.
+void PrintTo(const Unit& u, std::ostream* os) { *os << u.name; }
+
 class PowerLoss : public ::testing::TestWithParam<Unit> {};
 
 TEST_P(PowerLoss, EveryCutLeavesOneIntactDirectory) {

@@ -43,6 +43,9 @@ struct Shape {
     uint32_t seed;
 };
 
+// Test names show the unit, not its bytes.
+void PrintTo(const Shape& u, std::ostream* os) { *os << u.name; }
+
 class RandomSequence : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(RandomSequence, DirectoryFollowsTheModel) {
