@@ -27,8 +27,8 @@ void runPut(const PutOptions& o) {
         throw CLI::RuntimeError(1);
     }
     if (bytes.size() > 0xFFFF) {
-        std::fprintf(stderr, "bexolog put: %s holds %zu bytes; an item holds at most 65535\n", o.file.c_str(),
-                     bytes.size());
+        std::fprintf(stderr, "bexolog put: %s holds %lu bytes; an item holds at most 65535\n", o.file.c_str(),
+                     static_cast<unsigned long>(bytes.size()));
         throw CLI::RuntimeError(1);
     }
     UnitSession session("bexolog put");

@@ -25,7 +25,7 @@ void runRm(const std::string& idText) {
                          2);
         session.failUnit("deleting the item");
     }
-    std::printf("%zu item%s with id %u deleted\n", found, found == 1 ? "" : "s", id);
+    std::printf("%u item%s with id %u deleted\n", static_cast<unsigned>(found), found == 1 ? "" : "s", id);
 }
 
 } // namespace

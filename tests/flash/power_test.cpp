@@ -102,7 +102,7 @@ struct Unit {
     std::array<uint8_t, 4> chips;
     double fill;
     uint32_t seed;
-    size_t sampleOps; // in CI
+    size_t sampleOps; // in CI (0: the long run only; some 60 s under a sanitizer)
 };
 
 // Test names show the unit, not its bytes.
@@ -112,13 +112,14 @@ class PowerLoss : public ::testing::TestWithParam<Unit> {};
 
 TEST_P(PowerLoss, EveryCutLeavesOneIntactDirectory) {
     const Unit shape = GetParam();
+    const size_t ops = opsWanted(shape.sampleOps);
+    if (ops == 0) GTEST_SKIP() << "in the long run only (BEXO_FLASH_SWEEP_OPS)";
     OpSource source(shape.seed);
     Layout layout = crowdedLayout(shape.chip, shape.chips, shape.fill, source);
     layout.kind = vunit::Kind::Stream; // a cut wakes its receive wait at once
     FlashUnit u(layout);
     Items model = itemsOf(layout);
     Tally t;
-    const size_t ops = opsWanted(shape.sampleOps);
     for (size_t i = 0; i < ops; ++i) model = sweep(u, model, source.next(model), t);
     std::printf("%s: %zu operations, %zu cut points, %zu failed; %zu cuts left two markers, %zu re-runs refused\n",
                 shape.name, t.operations, t.cuts, t.failures, t.twoMarkers, t.retriesRefused);
@@ -128,7 +129,7 @@ TEST_P(PowerLoss, EveryCutLeavesOneIntactDirectory) {
 
 INSTANTIATE_TEST_SUITE_P(Units, PowerLoss,
                          ::testing::Values(Unit{"four_sectors", 17, {}, 0.9, 21, 2},
-                                           Unit{"thirty_two_sectors", 20, {}, 0.85, 22, 1},
+                                           Unit{"thirty_two_sectors", 20, {}, 0.85, 22, 0},
                                            Unit{"four_slots", 0xAA, {17, 0, 18, 17}, 0.9, 24, 1}),
                          [](const ::testing::TestParamInfo<Unit>& p) { return std::string(p.param.name); });
 
