@@ -8,3 +8,7 @@ void addConvertCommand(CLI::App& app);
 void addExportCommand(CLI::App& app);
 void addInfoCommand(CLI::App& app);
 void addFirmwareCommand(CLI::App& app);
+void addDirCommand(CLI::App& app);
+void addGetCommand(CLI::App& app);
+void addPutCommand(CLI::App& app);
+void addRmCommand(CLI::App& app);

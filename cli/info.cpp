@@ -1,6 +1,6 @@
 // bexolog info: who is on the other end of the cable.
 #include "commands.h"
-#include "unit_access.h"
+#include "unit_session.h"
 #include "zelusb.h"
 
 #include <cstdio>
@@ -25,7 +25,9 @@ std::string describeMap(const unsigned char* map, int count) {
 }
 
 void runInfo() {
-    const int unit = openFirstUnit();
+    UnitSession session("bexolog");
+    session.open(false);
+    const int unit = session.unit;
     char path[512];
     int size = sizeof path;
     if (!ZELGetDeviceString(unit, path, &size)) path[0] = 0;
@@ -33,9 +35,9 @@ void runInfo() {
     unsigned char bootMode = 0, memoryCode = 0;
     unsigned short usb = 0, firmware = 0, cpuId = 0;
     char cpuName[16] = {};
-    if (!ZELInitDevice(unit, &bootMode, &usb, &firmware, &cpuId, &memoryCode, cpuName)) failUnit(unit, "identifying the unit");
+    if (!ZELInitDevice(unit, &bootMode, &usb, &firmware, &cpuId, &memoryCode, cpuName)) session.failUnit("identifying the unit");
     _ZEL_STATUS status{};
-    if (!ZELStatus(unit, &status)) failUnit(unit, "reading the status");
+    if (!ZELStatus(unit, &status)) session.failUnit("reading the status");
 
     std::printf("Unit %d: %s\n", unit, path);
     std::printf("  Status:        %02X %02X, main processor %s\n", status.b[0], status.b[1],
@@ -43,10 +45,7 @@ void runInfo() {
     std::printf("  Boot mode:     %s\n", bootMode ? "boot loader" : "application");
     std::printf("  USB firmware:  %d.%02d\n", usb >> 8, usb & 0xFF);
     std::printf("  CPU:           0x%04X %s\n", cpuId, cpuName);
-    if (bootMode) {
-        ZELCloseDevice(unit);
-        return;
-    }
+    if (bootMode) return;
     std::printf("  Firmware:      %d.%02d\n", firmware >> 8, firmware & 0xFF);
 
     unsigned char major = 0, minor = 0, code = 0, map[256] = {};
@@ -60,12 +59,11 @@ void runInfo() {
                 describeMap(map, sectors).c_str());
 
     unsigned char ee[6] = {};
-    if (!ZELReadEE(unit, 0, ee, 6)) failUnit(unit, "reading the EEPROM");
+    if (!ZELReadEE(unit, 0, ee, 6)) session.failUnit("reading the EEPROM");
     const unsigned family = ee[0] | (ee[1] << 8);
     const unsigned long serial = ee[2] | (ee[3] << 8) | (ee[4] << 16) | (static_cast<unsigned long>(ee[5]) << 24);
     std::printf("  EEPROM family: 0x%04X\n", family);
     std::printf("  Serial number: %lu\n", serial);
-    ZELCloseDevice(unit);
 }
 
 } // namespace

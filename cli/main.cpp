@@ -7,6 +7,10 @@ int main(int argc, char** argv) {
     addExportCommand(app);
     addInfoCommand(app);
     addFirmwareCommand(app);
+    addDirCommand(app);
+    addGetCommand(app);
+    addPutCommand(app);
+    addRmCommand(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
 }

@@ -133,7 +133,7 @@ size_t casesWanted(size_t ci) {
 
 TEST(PlannerDifferential, SameAsThePlainSearchOnSmallDirectories) {
     std::mt19937 rng(20240611);
-    const size_t cases = casesWanted(1500);
+    const size_t cases = casesWanted(800);
     size_t withPlan = 0, deep = 0, tried = 0;
     for (size_t i = 0; i < cases; ++i) {
         const Case c = randomCase(rng, 14);

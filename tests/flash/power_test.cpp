@@ -45,14 +45,15 @@ void fail(Tally& t, const std::string& what) {
 // What a cut left, judged; then the operation again, to its end.
 void judge(FlashUnit& u, const Items& before, const Op& op, const std::string& cut, Tally& t) {
     const std::string where = op.describe() + ", " + cut;
-    const auto valid = validMarkers(u.stored());
+    const vunit::Storage storage = u.stored();
+    const auto valid = validMarkers(storage);
     if (valid.size() > 2) return fail(t, where + ": " + std::to_string(valid.size()) + " valid directories");
     if (valid.size() == 2) ++t.twoMarkers;
     const Listing d = readListing(u.unit);
     if (!valid.empty() && (d.result != 1 || d.directorySector != valid.front()))
         return fail(t, where + ": the lowest valid directory is not the one read");
     std::string why;
-    const Items now = itemsOnUnit(u, why);
+    const Items now = itemsOnUnit(u, storage, why);
     if (!why.empty()) return fail(t, where + ": " + why);
     const std::string verdict = judgeCut(before, allowedDuring(before, op), now);
     if (!verdict.empty()) return fail(t, where + ": " + verdict);
@@ -101,20 +102,24 @@ struct Unit {
     std::array<uint8_t, 4> chips;
     double fill;
     uint32_t seed;
-    size_t sampleOps; // in CI
+    size_t sampleOps; // in CI (0: the long run only; some 60 s under a sanitizer)
 };
+
+// Test names show the unit, not its bytes.
+void PrintTo(const Unit& u, std::ostream* os) { *os << u.name; }
 
 class PowerLoss : public ::testing::TestWithParam<Unit> {};
 
 TEST_P(PowerLoss, EveryCutLeavesOneIntactDirectory) {
     const Unit shape = GetParam();
+    const size_t ops = opsWanted(shape.sampleOps);
+    if (ops == 0) GTEST_SKIP() << "in the long run only (BEXO_FLASH_SWEEP_OPS)";
     OpSource source(shape.seed);
     Layout layout = crowdedLayout(shape.chip, shape.chips, shape.fill, source);
     layout.kind = vunit::Kind::Stream; // a cut wakes its receive wait at once
     FlashUnit u(layout);
     Items model = itemsOf(layout);
     Tally t;
-    const size_t ops = opsWanted(shape.sampleOps);
     for (size_t i = 0; i < ops; ++i) model = sweep(u, model, source.next(model), t);
     std::printf("%s: %zu operations, %zu cut points, %zu failed; %zu cuts left two markers, %zu re-runs refused\n",
                 shape.name, t.operations, t.cuts, t.failures, t.twoMarkers, t.retriesRefused);
@@ -123,9 +128,9 @@ TEST_P(PowerLoss, EveryCutLeavesOneIntactDirectory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, PowerLoss,
-                         ::testing::Values(Unit{"four_sectors", 17, {}, 0.9, 21, 3},
-                                           Unit{"thirty_two_sectors", 20, {}, 0.85, 22, 1},
-                                           Unit{"four_slots", 0xAA, {17, 0, 18, 17}, 0.9, 24, 2}),
+                         ::testing::Values(Unit{"four_sectors", 17, {}, 0.9, 21, 2},
+                                           Unit{"thirty_two_sectors", 20, {}, 0.85, 22, 0},
+                                           Unit{"four_slots", 0xAA, {17, 0, 18, 17}, 0.9, 24, 1}),
                          [](const ::testing::TestParamInfo<Unit>& p) { return std::string(p.param.name); });
 
 } // namespace

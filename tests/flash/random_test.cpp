@@ -43,6 +43,9 @@ struct Shape {
     uint32_t seed;
 };
 
+// Test names show the unit, not its bytes.
+void PrintTo(const Shape& u, std::ostream* os) { *os << u.name; }
+
 class RandomSequence : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(RandomSequence, DirectoryFollowsTheModel) {
@@ -59,11 +62,12 @@ TEST_P(RandomSequence, DirectoryFollowsTheModel) {
         const std::string said = printed([&] { result = run(u.unit, op); });
         const Items expected = result ? expectedAfter(model, op) : model;
         std::string why;
-        const Items now = itemsOnUnit(u, why);
+        const vunit::Storage storage = u.stored();
+        const Items now = itemsOnUnit(u, storage, why);
         ASSERT_EQ(why, "") << "after op " << i << ": " << op.describe();
         ASSERT_EQ(differences(expected, now), "") << "after op " << i << " (" << op.describe() << ", result "
                                                   << result << ")\n" << said;
-        ASSERT_EQ(validMarkers(u.stored()), 1) << "after op " << i;
+        ASSERT_EQ(validMarkers(storage), 1) << "after op " << i;
         model = expected;
         (result ? done : refused)++;
         size_t erases = 0;

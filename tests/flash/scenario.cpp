@@ -73,18 +73,18 @@ Items expectedAfter(const Items& before, const Op& op) {
     switch (op.kind) {
     case Op::Write:
         dropIf(after, [&](const Key& k) { return k.first == 0; });
-        after[{op.item.type, op.item.id}] = op.data;
+        after[{+op.item.type, +op.item.id}] = op.data;
         break;
     case Op::ReplaceByType:
         dropIf(after, [&](const Key& k) { return k.first == 0 || k.first == op.item.type; });
-        after[{op.item.type, op.item.id}] = op.data;
+        after[{+op.item.type, +op.item.id}] = op.data;
         break;
     case Op::DeleteByIds: dropIf(after, [&](const Key& k) { return hasKey(op.keys, k.second); }); break;
     case Op::DeleteByTypes: dropIf(after, [&](const Key& k) { return hasKey(op.keys, k.first); }); break;
     case Op::DeleteType: dropIf(after, [&](const Key& k) { return k.first == op.item.type; }); break;
     case Op::WriteMaps:
         dropIf(after, [&](const Key& k) { return droppedByMaps(k, op); });
-        for (size_t i = 0; i < op.maps.size(); ++i) after[{kMap, op.maps[i].id}] = op.mapData[i];
+        for (size_t i = 0; i < op.maps.size(); ++i) after[{kMap, +op.maps[i].id}] = op.mapData[i];
         break;
     case Op::ClearSectorZero: break;
     }
@@ -107,7 +107,7 @@ Allowed allowedDuring(const Items& before, const Op& op) {
         if (it == before.end() || it->second != bytes) a.mayCome[k] = bytes;
     }
     if (op.kind == Op::WriteMaps)
-        for (size_t i = 0; i < op.maps.size(); ++i) a.mayCome[{kMapInProgress, op.maps[i].id}] = op.mapData[i];
+        for (size_t i = 0; i < op.maps.size(); ++i) a.mayCome[{kMapInProgress, +op.maps[i].id}] = op.mapData[i];
     return a;
 }
 
@@ -130,14 +130,15 @@ std::string judgeCut(const Items& before, const Allowed& allowed, const Items& n
     return "";
 }
 
-Items itemsOnUnit(const FlashUnit& u, std::string& why) {
+Items itemsOnUnit(const FlashUnit& u, std::string& why) { return itemsOnUnit(u, u.stored(), why); }
+
+Items itemsOnUnit(const FlashUnit& u, const vunit::Storage& s, std::string& why) {
     Items items;
     const Listing d = readListing(u.unit);
     if (d.result < 0) {
         why = "the directory does not read";
         return items;
     }
-    const vunit::Storage s = u.stored();
     for (const _direntry& e : d.entries) {
         const auto& sector = s.sectors[e.address >> 16];
         const size_t at = e.address & 0xFFFF;
@@ -147,10 +148,10 @@ Items itemsOnUnit(const FlashUnit& u, std::string& why) {
                          sector.begin() + static_cast<std::ptrdiff_t>(at + e.size));
         else
             why = "an entry points past its sector";
-        if (!items.emplace(Key{e.type, e.id}, std::move(bytes)).second) why = "an item is listed twice";
+        if (!items.emplace(Key{+e.type, +e.id}, std::move(bytes)).second) why = "an item is listed twice";
     }
     // The unit's own reader must see the same directory.
-    const auto own = u.deviceDirectory();
+    const auto own = vfactory::readDirectory(s, u.identity);
     if (d.result == 1 && (!own || own->entries.size() != d.entries.size() || own->sector != d.directorySector))
         why = "the unit's own reader disagrees";
     return items;
@@ -245,7 +246,7 @@ Layout crowdedLayout(uint8_t chipCode, std::array<uint8_t, 4> chips, double fill
 
 Items itemsOf(const Layout& layout) {
     Items items;
-    for (const vfactory::Item& it : layout.items) items[{it.type, it.id}] = it.contents;
+    for (const vfactory::Item& it : layout.items) items[{+it.type, +it.id}] = it.contents;
     return items;
 }
 

@@ -47,6 +47,8 @@ std::string judgeCut(const Items& before, const Allowed& allowed, const Items& n
 // The items the unit lists, with their bytes from its storage; `why` says
 // what is wrong (duplicates, a listing that does not read) when it is.
 Items itemsOnUnit(const FlashUnit& u, std::string& why);
+// The same with the unit's storage as loaded once by the caller.
+Items itemsOnUnit(const FlashUnit& u, const vunit::Storage& s, std::string& why);
 
 // Random operations that keep a unit crowded.
 struct OpSource {

@@ -15,8 +15,8 @@ namespace zel {
 bool planAndCheck(int unit, const ChangeStart& start, std::vector<_direntry>& working, const NewItems& items,
                   bool displaceable, Plan& plan, Execution& ex) {
     if (working.size() + items.entries.size() > kMaxWorkingList || items.entries.size() > kMaxPlanSteps) {
-        std::printf("Too many directory entries: %zu (at most %zu)\n", working.size() + items.entries.size(),
-                    kMaxWorkingList);
+        std::printf("Too many directory entries: %u (at most %u)\n",
+                    static_cast<unsigned>(working.size() + items.entries.size()), static_cast<unsigned>(kMaxWorkingList));
         setError(unit, kNoRoom, 0);
         return false;
     }
@@ -25,8 +25,8 @@ bool planAndCheck(int unit, const ChangeStart& start, std::vector<_direntry>& wo
     PlanStats stats;
     if (!PlanPlacement(working, items.entries, start.spare, geometry, plan, &stats)) {
         if (stats.gaveUp)
-            std::printf("Placement search stopped after %llu relocation sets\n",
-                        static_cast<unsigned long long>(stats.nodes + stats.trials));
+            std::printf("Placement search stopped after %lu relocation sets\n",
+                        static_cast<unsigned long>(stats.nodes + stats.trials));
         setError(unit, kNoRoom, 0);
         return false;
     }

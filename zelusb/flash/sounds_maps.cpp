@@ -91,7 +91,7 @@ int ZELWriteMaps(int unit, _direntry* maps, unsigned char** contents, int count,
     for (size_t i = 0; i < n; ++i)
         if ((maps[i].id & 0xFF00u) != mapSet << 8) return 0;
     if (n > kMostMaps) {
-        std::printf("Too many maps: %d (at most %zu)\n", count, kMostMaps);
+        std::printf("Too many maps: %d (at most %u)\n", count, static_cast<unsigned>(kMostMaps));
         setError(unit, kNoRoom, 0);
         return 0;
     }

@@ -31,7 +31,13 @@ std::optional<std::vector<uint8_t>> readBytes(const std::filesystem::path& path)
     if (!std::filesystem::exists(path, ec)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // In blocks: a sector file is read every time a unit is opened.
+    std::vector<uint8_t> bytes;
+    char block[16384];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), block, block + in.gcount());
+        if (in.eof()) break;
+    }
     if (in.bad()) throw std::runtime_error("cannot read " + path.string());
     return bytes;
 }
