@@ -10,3 +10,4 @@ void addLogSpaceCommands(CLI::App& app); // clear-logs, log-image
 void addEepromCommand(CLI::App& app);
 void addFaultCommand(CLI::App& app);
 void addSettingCommands(CLI::App& app); // trace, timing
+void addPlugCommands(CLI::App& app);    // plug, unplug

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     addEepromCommand(app);
     addFaultCommand(app);
     addSettingCommands(app);
+    addPlugCommands(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

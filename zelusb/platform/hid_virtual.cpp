@@ -75,10 +75,19 @@ std::vector<std::string> folders() {
     return out;
 }
 
+// A unit whose folder holds this file is pulled out, for every program: the
+// watcher below tells the windows of this one, and no open finds it.
+constexpr const char* kUnpluggedMarker = "unplugged";
+
+bool markedUnplugged(const std::string& folder) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::path(folder) / kUnpluggedMarker, error);
+}
+
 // The path the host sees for the unit in `folder`; empty when it holds none.
 std::string unitPath(const std::string& folder, uint16_t* vendor = nullptr, uint16_t* product = nullptr) {
     try {
-        if (!vunit::isUnitFolder(folder)) return {};
+        if (!vunit::isUnitFolder(folder) || markedUnplugged(folder)) return {};
         const vunit::Identity id = vunit::loadUnitIdentity(folder);
         if (vendor) *vendor = id.vendorId;
         if (product) *product = static_cast<uint16_t>(id.kind);
@@ -209,10 +218,56 @@ void stopReads(Device* device) {
     vunit::cancelRead(*d->opened->unit);
 }
 
+namespace {
+
+// Pulls out the open units kept in `folder`; the path they were seen under.
+std::string unplugOpen(const std::string& folder) {
+    std::string path;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (VirtualDevice* d : g_open) {
+        if (d->folder != folder) continue;
+        path = d->path;
+        d->removalSent = true;
+        vunit::unplug(*d->opened->unit);
+    }
+    return path;
+}
+
+// Another program (bexo-sim plug / unplug, or a unit made or removed) plugs
+// and pulls the units named in ZELUSB_VIRTUAL: their folders are looked at
+// five times a second and each change is told as an arrival or a removal.
+void watchEnvironmentFolders() {
+    struct Seen {
+        std::string folder, path;
+    };
+    std::vector<Seen> seen;
+    for (const std::string& f : environmentFolders()) seen.push_back({f, unitPath(f)});
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (Seen& s : seen) {
+            const std::string now = unitPath(s.folder);
+            if (now == s.path) continue;
+            if (!s.path.empty()) {
+                const std::string open = unplugOpen(s.folder);
+                notify(false, open.empty() ? s.path : open);
+            }
+            if (!now.empty()) notify(true, now);
+            s.path = now;
+        }
+    }
+}
+
+} // namespace
+
 bool watchDevices(DeviceNotify n, void* context) {
+    static bool watching = false;
     std::lock_guard<std::mutex> lock(g_mutex);
     g_notify = n;
     g_notifyContext = context;
+    if (!watching && !environmentFolders().empty()) {
+        watching = true;
+        std::thread(watchEnvironmentFolders).detach();
+    }
     return true;
 }
 
@@ -243,13 +298,8 @@ bool unplug(const std::string& folder) {
                 break;
             }
         }
-        for (VirtualDevice* d : g_open) {
-            if (d->folder != folder) continue;
-            path = d->path;
-            d->removalSent = true;
-            vunit::unplug(*d->opened->unit);
-        }
     }
+    path = unplugOpen(folder);
     if (path.empty()) path = unitPath(folder);
     if (known || !path.empty()) notify(false, path);
     return known;
