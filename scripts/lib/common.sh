@@ -19,9 +19,11 @@ BEXO_NATIVE_PACKAGES=(
 # so that a warning only one compiler or level raises is caught in CI.
 BEXO_CLANG_PACKAGES=(clang)
 # The mingw preset: cross compiler, Wine to run the tests, Xvfb (+ xauth,
-# which xvfb-run needs) for the X display Wine wants.
+# which xvfb-run needs) for the X display Wine wants; ImageMagick and
+# rsvg-convert make the program's icon, makensis its installer.
 BEXO_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 xvfb xauth
+  imagemagick librsvg2-bin nsis
 )
 
 bexo_say() { printf '\n==> %s\n' "$*"; }

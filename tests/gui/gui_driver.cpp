@@ -20,15 +20,6 @@ std::filesystem::path freshFolder() {
     return std::filesystem::temp_directory_path() / ("bexo-gui-" + run) / ("unit" + std::to_string(counter++));
 }
 
-// The build hands the program's path as the Linux side sees it; Wine shows
-// that file system as drive Z:.
-std::string programPath() {
-    std::string path = "Z:" BEXO_PROGRAM_EXE;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 struct FindContext {
     DWORD pid;
     const char* caption;
@@ -104,7 +95,18 @@ int Program::close(DWORD timeoutMs) {
     return static_cast<int>(code);
 }
 
-std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units) {
+// The build hands the program's path as the Linux side sees it; Wine shows
+// that file system as drive Z:.
+std::string programPath() {
+    std::string path = "Z:" BEXO_PROGRAM_EXE;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units) { return startAt(programPath(), units); }
+
+std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units) {
     std::string list;
     for (const UnitFolder* u : units) list += (list.empty() ? "" : ";") + u->dir.string();
     SetEnvironmentVariableA("ZELUSB_VIRTUAL", list.empty() ? nullptr : list.c_str());
@@ -112,9 +114,9 @@ std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units) {
     auto p = std::make_unique<Program>();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string command = "\"" + programPath() + "\"";
+    std::string command = "\"" + exe + "\"";
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &p->process))
-        throw std::runtime_error("cannot start " + programPath());
+        throw std::runtime_error("cannot start " + exe);
     p->main = waitForWindow(*p, "Wildlife Log Export");
     return p;
 }

@@ -37,6 +37,10 @@ struct Program {
 // Starts the program with ZELUSB_VIRTUAL naming `units` (all, even pulled
 // out ones) and waits for its main window and its first refresh.
 std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units);
+// The same for the program at `exe` (a Windows path).
+std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units);
+// The build's own BexoLogExport.exe.
+std::string programPath();
 
 // Waits for a top-level window of the program with this caption.
 HWND waitForWindow(const Program& p, const char* caption, DWORD timeoutMs = 10000);
