@@ -2,7 +2,10 @@
 #include "virtual_units.h"
 
 #include <cstring>
+#include <fstream>
 #include <thread>
+
+#include <unistd.h>
 
 using namespace testunits;
 
@@ -156,3 +159,47 @@ TEST(DeviceTable, ReceiveEventIsSignalledPerResponse) {
 }
 
 } // namespace
+
+#if !defined(_WIN32)
+// Another program (bexo-sim unplug / plug) pulls out and plugs in a unit
+// named in ZELUSB_VIRTUAL by its folder's marker file: this one hears of it
+// and no longer finds the unit while it is out.
+TEST(DeviceTable, AUnitPulledOutAndPluggedInByAnotherProgram) {
+    initialiseLibrary();
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zelusb-marker-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    vunit::createUnitFolder(dir, describe(UnitSpec{}).identity, vfactory::buildUnit(describe(UnitSpec{})));
+    const std::string path = vunit::loadUnitIdentity(dir).path;
+    setenv("ZELUSB_VIRTUAL", dir.c_str(), 1);
+    static Collector collector;
+    ASSERT_EQ(ZELSetNotification(&collector.sink, nullptr), 1);
+    auto heard = [&](uintptr_t event) {
+        for (int i = 0; i < 200; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(collector.mutex);
+                for (const auto& change : collector.deviceChanges)
+                    if (change.first == event && change.second == path) return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    const int u = ZELOpenNextAvailableDevice();
+    ASSERT_GE(u, 0);
+    std::ofstream(dir / "unplugged").put('\n');
+    EXPECT_TRUE(heard(DBT_DEVICEREMOVECOMPLETE));
+    _ZEL_STATUS status{};
+    EXPECT_EQ(ZELStatus(u, &status), 0); // the device went with it
+    ZELCloseDevice(u);
+    EXPECT_EQ(ZELOpenNextAvailableDevice(), -1);
+
+    std::filesystem::remove(dir / "unplugged");
+    EXPECT_TRUE(heard(DBT_DEVICEARRIVAL));
+    const int again = ZELOpenNextAvailableDevice();
+    EXPECT_GE(again, 0);
+    if (again >= 0) ZELCloseDevice(again);
+    unsetenv("ZELUSB_VIRTUAL");
+    std::filesystem::remove_all(dir);
+}
+#endif
