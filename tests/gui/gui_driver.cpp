@@ -190,4 +190,57 @@ int bannerPixels(const Program& p, COLORREF colour) {
     return count;
 }
 
+std::string messageText(HWND box) { return text(box, 0xFFFF); }
+
+void answer(HWND box, int button) { PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(button), 0); }
+
+bool saveAs(const Program& p, const std::string& file) {
+    HWND dialog = waitForWindow(p, "Save Bexo log");
+    if (!dialog) return false;
+    // The file name box: a combo box in the explorer-style dialog, an edit
+    // box in the older one.
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    if (!name) return false;
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return windowGone(p, "Save Bexo log", 5000);
+}
+
+int runTool(const std::string& name, const std::string& arguments, std::string* output) {
+    std::string exe = "Z:" BEXO_BIN_DIR "/" + name;
+    for (char& c : exe)
+        if (c == '/') c = '\\';
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + exe + "\" " + arguments;
+    const BOOL started =
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    std::string collected;
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) collected.append(buffer, got);
+    }
+    CloseHandle(readEnd);
+    if (!started) return -1;
+    DWORD code = 0;
+    WaitForSingleObject(process.hProcess, 120000);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (output) *output = collected;
+    return static_cast<int>(code);
+}
+
 } // namespace gui

@@ -66,6 +66,17 @@ COLORREF clientPixel(const Program& p, int x, int y);
 // How many pixels of the banner rectangle have exactly this colour.
 int bannerPixels(const Program& p, COLORREF colour);
 
+// A message box's text, and closing it with one of its buttons.
+std::string messageText(HWND box);
+void answer(HWND box, int button = IDOK);
+
+// Types `file` into the open "Save Bexo log" dialog and presses Save.
+bool saveAs(const Program& p, const std::string& file);
+
+// Runs a program of the build (bexo-sim.exe, bexolog.exe) and waits for it;
+// its exit code, or -1.
+int runTool(const std::string& name, const std::string& arguments, std::string* output = nullptr);
+
 // Polls `condition` every 10 ms; true as soon as it holds.
 template <class F> bool eventually(F condition, DWORD timeoutMs = 10000) {
     const DWORD start = GetTickCount();
