@@ -50,14 +50,51 @@ BOOL CALLBACK findPage(HWND window, LPARAM parameter) {
 
 } // namespace
 
-UnitFolder::UnitFolder(uint16_t family, bool plugged) : dir(freshFolder()) {
+UnitFolder::UnitFolder(uint16_t family, bool plugged) : UnitFolder(UnitSpec{family, 42, 1, 1800, plugged, false}) {}
+
+UnitFolder::UnitFolder(const UnitSpec& spec) : dir(freshFolder()) {
     std::filesystem::remove_all(dir);
     vfactory::UnitDescription d = vfactory::defaultDescription();
-    d.eeprom.family = family;
+    d.eeprom.family = spec.family;
+    d.eeprom.serial = spec.serial;
+    d.eeprom.volume = spec.volume;
+    d.eeprom.batterySaverSeconds = spec.batterySaverSeconds;
     const vunit::Storage storage = vfactory::buildUnit(d);
     std::filesystem::create_directories(dir);
-    if (!plugged) unplug();
-    vunit::createUnitFolder(dir, d.identity, storage);
+    if (!spec.plugged) unplug();
+    vunit::FolderOptions options;
+    options.timing = spec.timing;
+    vunit::createUnitFolder(dir, d.identity, storage, options);
+}
+
+namespace {
+std::string windowsPathOf(const std::string& linuxPath) {
+    std::string path = "Z:" + linuxPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+} // namespace
+
+void UnitFolder::addLogs(const char* track) {
+    std::string output;
+    const std::string gpx = windowsPathOf(std::string(BEXO_TEST_DATA) + "/tracks/" + track);
+    if (runTool("bexo-sim.exe", "add-logs \"" + dir.string() + "\" \"" + gpx + "\"", &output) != 0)
+        throw std::runtime_error("bexo-sim add-logs failed: " + output);
+}
+
+void UnitFolder::fault(const std::string& spec) {
+    std::string output;
+    if (runTool("bexo-sim.exe", "fault \"" + dir.string() + "\" " + spec, &output) != 0)
+        throw std::runtime_error("bexo-sim fault failed: " + output);
+}
+
+std::string UnitFolder::directory() const {
+    std::string output;
+    SetEnvironmentVariableA("ZELUSB_VIRTUAL", dir.string().c_str());
+    SetEnvironmentVariableA("ZELUSB_FAST_CLOCK", "1");
+    runTool("bexolog.exe", "dir", &output);
+    return output;
 }
 
 UnitFolder::~UnitFolder() {

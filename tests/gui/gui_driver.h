@@ -13,16 +13,32 @@
 
 namespace gui {
 
+struct UnitSpec {
+    uint16_t family = 0x8100;
+    uint32_t serial = 42;
+    uint8_t volume = 1;
+    uint16_t batterySaverSeconds = 30 * 60;
+    bool plugged = true;
+    bool timing = false; // the USB pacing and flash times of a real unit
+};
+
 // A virtual unit made for one test in a folder of its own, removed after it.
 struct UnitFolder {
     std::filesystem::path dir;
     explicit UnitFolder(uint16_t family = 0x8100, bool plugged = true);
+    explicit UnitFolder(const UnitSpec& spec);
     ~UnitFolder();
     UnitFolder(const UnitFolder&) = delete;
     UnitFolder& operator=(const UnitFolder&) = delete;
     void plug();   // as bexo-sim plug
     void unplug(); // as bexo-sim unplug
     std::vector<uint8_t> eeprom() const;
+    // bexo-sim add-logs with one of the repository's recorded tracks.
+    void addLogs(const char* track = "logger-a.gpx");
+    // bexo-sim fault.
+    void fault(const std::string& spec);
+    // The unit's directory as bexolog dir prints it.
+    std::string directory() const;
 };
 
 struct Program {
