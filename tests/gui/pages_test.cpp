@@ -268,4 +268,54 @@ TEST(Pages, ClosingTheProgramMidDownloadWaitsForTheWorker) {
     EXPECT_NE(listing.find("1"), std::string::npos) << listing;
 }
 
+std::string repeated(const char* fault, int times) {
+    std::string spec;
+    for (int i = 0; i < times; ++i) spec += (spec.empty() ? "" : ",") + std::string(fault);
+    return spec;
+}
+
+TEST(Pages, AFailedConversationIsReportedAndGivesTheUnitBack) {
+    UnitFolder unit;
+    unit.fault(repeated("wrong-code", 40));
+    auto p = start({&unit});
+    HWND box = waitForBox(*p, "Error");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), "Could not communicate with Bexo!\nUnplug Bexo from your PC, remove the batteries, "
+                                "wait 5 seconds, and then try again.");
+    answer(box);
+    EXPECT_TRUE(bannerIs(*p, kRed));
+    EXPECT_TRUE(windowGone(*p, "Communicating with Bexo"));
+    // The program closed the unit, not only forgot it: another program can
+    // open it while this one still runs.
+    const std::string listing = unit.directory();
+    EXPECT_NE(listing.find("0x14"), std::string::npos) << listing;
+    EXPECT_EQ(p->close(), 0);
+}
+
+TEST(Pages, AFailedLogFileReadMakesTheDownloadUnsuccessfulAndNothingIsCleared) {
+    UnitSpec spec;
+    spec.timing = true;
+    UnitFolder unit(spec);
+    unit.addLogs();
+    const std::string before = unit.directory();
+    auto p = startConnected(unit);
+    HWND page = showTab(*p, 2);
+    click(page, 1015); // download, then clear
+    ASSERT_TRUE(saveAs(*p, scratch("failed.txt").string()));
+    HWND dialog = waitForWindow(*p, "Download");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(eventually([&] { return text(dialog, 1015).rfind("Reading log file", 0) == 0; }, 60000));
+    unit.fault(repeated("wrong-code", 60));
+    HWND box = waitForBox(*p, "Conversion status", 120000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text(dialog, 1015), "Conversion unsuccessful");
+    answer(box);
+    EXPECT_TRUE(windowGone(*p, "Download", 15000));
+    // No clear follows, and no status box.
+    EXPECT_EQ(waitForWindow(*p, "Communicating with Bexo", 2000), nullptr);
+    EXPECT_EQ(findWindow(*p, "Download status"), nullptr);
+    EXPECT_EQ(p->close(), 0);
+    EXPECT_EQ(unit.directory(), before);
+}
+
 } // namespace
