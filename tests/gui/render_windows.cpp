@@ -96,7 +96,55 @@ int main(int argc, char** argv) {
         capture(save, "dialog-save");
         if (save) PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
         windowGone(*p, "Save Bexo log", 5000);
-        // The communication error box, over the refresh that finds the unit gone.
+        p->close();
+    }
+    {
+        // A download under way, and its result.
+        UnitSpec spec;
+        spec.timing = true;
+        UnitFolder unit(spec);
+        unit.addLogs();
+        auto p = start({&unit});
+        eventually([&] { return clientPixel(*p, 12, 12) == RGB(0, 255, 0); }, 15000);
+        windowGone(*p, "Communicating with Bexo", 15000);
+        selectTab(*p, 2);
+        Sleep(300);
+        click(currentPage(*p), 1013);
+        const std::string file = (std::filesystem::temp_directory_path() / "bexo-render.txt").string();
+        if (saveAs(*p, file)) {
+            HWND download = waitForWindow(*p, "Download");
+            if (download) {
+                eventually([&] { return text(download, 1015).rfind("Reading log file", 0) == 0; }, 60000);
+                Sleep(1500);
+                capture(download, "dialog-108-download");
+            }
+            HWND box = waitForWindow(*p, "Download status", 120000);
+            capture(box, "box-download-status");
+            if (box) answer(box);
+        }
+        // A name in a folder that does not exist.
+        click(currentPage(*p), 1013);
+        if (saveAs(*p, "Z:\\no-such-folder\\x.txt")) {
+            HWND box = waitForWindow(*p, "Error", 5000);
+            capture(box, "box-invalid-file-name");
+            if (box) answer(box);
+        } else {
+            HWND save = findWindow(*p, "Save Bexo log");
+            capture(save, "dialog-save-refuses-folder");
+            if (save) PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
+        }
+        p->close();
+    }
+    {
+        // The communication error over the refresh.
+        UnitFolder unit;
+        unit.fault("wrong-code,wrong-code,wrong-code,wrong-code,wrong-code,wrong-code,wrong-code,wrong-code");
+        auto p = start({&unit});
+        HWND box = waitForWindow(*p, "Error", 20000);
+        capture(box, "box-communication-error");
+        if (box) answer(box);
+        Sleep(500);
+        capture(p->main, "main-after-communication-error");
         p->close();
     }
     return 0;
