@@ -4,6 +4,7 @@
 
 #include "pages.h"
 #include "resource.h"
+#include "unitlink.h"
 #include "zelusb.h"
 
 #include <commctrl.h>
@@ -46,7 +47,7 @@ void onArrival(HWND window) {
         deferArrival();
         return;
     }
-    openNextUnit();
+    openNextUnit(unitHandle);
     runUnitRefresh(window);
     refreshDisplay(window);
 }
@@ -60,7 +61,7 @@ void onRemoval(HWND window, LPARAM lParam) {
     const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(lParam);
     char path[256] = {};
     int length = sizeof path;
-    if (!ZELGetDeviceString(unitHandle, path, &length)) return;
+    if (!ZELGetDeviceString(unitHandle.load(), path, &length)) return;
     if (length < 1 || length > static_cast<int>(sizeof path)) return;
     const size_t nameRoom = record->dbcc_size > offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)
                                 ? record->dbcc_size - offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)
@@ -70,7 +71,7 @@ void onRemoval(HWND window, LPARAM lParam) {
     // A worker still talking to the unit is stopped first: the unit must not
     // be closed under a conversation in progress.
     stopRunningWorker();
-    closeUnit();
+    closeUnit(unitHandle);
     refreshDisplay(window);
 }
 
@@ -93,7 +94,7 @@ INT_PTR CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam != 1) return FALSE;
         KillTimer(window, 1);
-        openNextUnit();
+        openNextUnit(unitHandle);
         if (unitHandle != -1) runUnitRefresh(window);
         refreshDisplay(window);
         return TRUE;

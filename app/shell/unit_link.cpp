@@ -1,11 +1,11 @@
-// The open unit and the report of a failed conversation.
+// The program's process-wide values, and device arrivals held back while
+// device work runs.
 #include "shell.h"
 
-#include "zelusb.h"
+#include <dbt.h>
 
-#include <atomic>
-
-volatile int unitHandle = -1;
+std::atomic<int> unitHandle{-1};
+UnitState unitState;
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
 
@@ -14,35 +14,12 @@ int g_deviceWork = 0;
 bool g_arrivalPending = false;
 } // namespace
 
-void openNextUnit() {
-    closeUnit();
-    unitHandle = ZELOpenNextAvailableDevice();
-}
-
-void closeUnit() {
-    if (unitHandle >= 0) {
-        ZELCloseDevice(unitHandle);
-        unitHandle = -1;
-    }
-}
-
-// The unit is closed as well as forgotten: a forgotten open unit keeps its
-// library slot and its exclusive open, so the unit could not be opened again
-// when it is plugged back in, and every failure would use up another slot.
-void reportCommunicationError(HWND owner) {
-    MessageBoxA(owner,
-                "Could not communicate with Bexo!\nUnplug Bexo from your PC, remove the batteries, wait 5 seconds, "
-                "and then try again.",
-                "Error", MB_OK | MB_ICONERROR);
-    closeUnit();
-}
-
 void beginDeviceWork() { ++g_deviceWork; }
 
 void endDeviceWork() {
     if (--g_deviceWork == 0 && g_arrivalPending && mainWindow) {
         g_arrivalPending = false;
-        PostMessageA(mainWindow, WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+        PostMessageA(mainWindow, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
     }
 }
 

@@ -54,6 +54,15 @@ HWND waitForBox(const Program& p, const char* caption, DWORD timeoutMs = 30000) 
     return waitForWindow(p, caption, timeoutMs);
 }
 
+// Holds the download inside a library call: once the log files are being
+// read, the unit answers the next request four seconds late.
+bool stallTheReads(UnitFolder& unit, HWND download) {
+    if (!eventually([&] { return text(download, 1015).rfind("Reading log file", 0) == 0; }, 60000)) return false;
+    unit.fault("late-response:4000");
+    Sleep(400); // the unit takes up armed faults within a tenth of a second
+    return true;
+}
+
 TEST(Pages, SummaryShowsTheUnitsVersionsSerialAndBytes) {
     UnitFolder unit;
     auto p = startConnected(unit);
@@ -201,8 +210,9 @@ TEST(Pages, AUnitPulledOutMidDownloadLeavesARedBannerAndAWorkingProgram) {
     HWND page = showTab(*p, 2);
     click(page, 1013);
     ASSERT_TRUE(saveAs(*p, scratch("pulled.txt").string()));
-    ASSERT_NE(waitForWindow(*p, "Download"), nullptr);
-    Sleep(3000); // into the reads
+    HWND dialog = waitForWindow(*p, "Download");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(stallTheReads(unit, dialog));
     unit.unplug();
     EXPECT_TRUE(bannerIs(*p, kRed));
     EXPECT_TRUE(windowGone(*p, "Download", 15000));
@@ -221,7 +231,7 @@ TEST(Pages, CancelClosesTheDownloadDialogWithinASecond) {
     ASSERT_TRUE(saveAs(*p, scratch("cancelled.txt").string()));
     HWND dialog = waitForWindow(*p, "Download");
     ASSERT_NE(dialog, nullptr);
-    Sleep(3000);
+    ASSERT_TRUE(stallTheReads(unit, dialog));
     const auto pressed = std::chrono::steady_clock::now();
     click(dialog, 1016);
     ASSERT_TRUE(windowGone(*p, "Download", 5000));
@@ -262,9 +272,15 @@ TEST(Pages, ClosingTheProgramMidDownloadWaitsForTheWorker) {
     HWND page = showTab(*p, 2);
     click(page, 1013);
     ASSERT_TRUE(saveAs(*p, scratch("closed.txt").string()));
-    ASSERT_NE(waitForWindow(*p, "Download"), nullptr);
-    Sleep(3000);
+    HWND dialog = waitForWindow(*p, "Download");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(stallTheReads(unit, dialog));
+    const auto closing = std::chrono::steady_clock::now();
     EXPECT_EQ(p->close(30000), 0);
+    // It ended only once the worker was out of the stalled call, not by
+    // killing it inside.
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - closing);
+    EXPECT_GE(took.count(), 2000);
     // Nothing of the program holds the unit any more: another one opens it.
     const std::string listing = unit.directory();
     EXPECT_NE(listing.find("Directory Contents"), std::string::npos) << listing;

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 INT_PTR CALLBACK summaryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK configurePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK downloadPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -11,8 +13,9 @@ void populateSummaryPage(HWND page);
 void populateConfigurePage(HWND page);
 void populateDownloadPage(HWND page);
 
-// "Version 3.5" from the program's own FileVersion; empty when it has none.
-void versionLabel(char* buffer, size_t size);
+// The FileVersion of the program's own version resource; empty when it has
+// none.
+std::string programFileVersion();
 
 // Dialog 109 over `owner`, refreshing the cached unit state.
 void runUnitRefresh(HWND owner);

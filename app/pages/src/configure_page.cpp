@@ -1,45 +1,35 @@
 // The Configure page: volume and battery-saver time, written by Apply.
 #include "pages.h"
 
-#include "core_view.h"
 #include "page_frame.h"
 #include "resource.h"
 #include "shell.h"
 #include "unit_dialogs.h"
+#include "unitsettings.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
 namespace {
-const int kEditable[] = {IDC_MUTE, IDC_LOW, IDC_HIGH, IDC_MINUTES};
+const int kEditable[] = {IDC_MUTE, IDC_LOW, IDC_HIGH};
 }
 
 void populateConfigurePage(HWND page) {
-    if (unitHandle >= 0 && unitState.unitConfigurable) {
-        enableControls(page, kEditable, 4, true);
-        // Units of the 0x82 families keep their battery-saver time.
-        if (unitState.codedLayout) EnableWindow(GetDlgItem(page, IDC_MINUTES), FALSE);
-        std::printf("vol %d\n", unitState.volume);
-        CheckDlgButton(page, IDC_MUTE, unitState.volume == 0 ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(page, IDC_LOW, unitState.volume == 1 ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(page, IDC_HIGH, unitState.volume == 2 ? BST_CHECKED : BST_UNCHECKED);
-        SetDlgItemInt(page, IDC_MINUTES, unitState.batterySaverSeconds / 60, TRUE);
-    } else {
-        enableControls(page, kEditable, 4, false);
-    }
+    const ConfigureView view = configureView(unitState, unitHandle >= 0);
+    enableControls(page, kEditable, 3, view.volumeEnabled);
+    EnableWindow(GetDlgItem(page, IDC_MINUTES), view.minutesEnabled ? TRUE : FALSE);
+    if (!view.volumeEnabled) return;
+    CheckDlgButton(page, IDC_MUTE, view.markedVolume == 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_LOW, view.markedVolume == 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_HIGH, view.markedVolume == 2 ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(page, IDC_MINUTES, view.minutes.c_str());
 }
 
 void readConfigurePage(HWND page) {
-    unitState.volume = 0;
-    if (IsDlgButtonChecked(page, IDC_MUTE) == BST_CHECKED) unitState.volume = 0;
-    if (IsDlgButtonChecked(page, IDC_LOW) == BST_CHECKED) unitState.volume = 1;
-    if (IsDlgButtonChecked(page, IDC_HIGH) == BST_CHECKED) unitState.volume = 2;
-    BOOL read = FALSE;
-    int minutes = static_cast<int>(GetDlgItemInt(page, IDC_MINUTES, &read, TRUE));
-    if (!read) minutes = 0;
-    if (minutes < 2) minutes = 2;
-    if (minutes > 1080) minutes = 1080;
-    unitState.batterySaverSeconds = static_cast<uint16_t>(minutes * 60);
+    char minutes[64] = {};
+    GetDlgItemTextA(page, IDC_MINUTES, minutes, sizeof minutes);
+    readConfigureChoice(unitState, IsDlgButtonChecked(page, IDC_MUTE) == BST_CHECKED,
+                        IsDlgButtonChecked(page, IDC_LOW) == BST_CHECKED,
+                        IsDlgButtonChecked(page, IDC_HIGH) == BST_CHECKED, minutes);
 }
 
 INT_PTR CALLBACK configurePageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {

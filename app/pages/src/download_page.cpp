@@ -1,7 +1,6 @@
 // The Download page: the merge options and the three actions on the unit.
 #include "pages.h"
 
-#include "core_view.h"
 #include "page_frame.h"
 #include "resource.h"
 #include "shell.h"
@@ -11,10 +10,6 @@
 #include <commdlg.h>
 
 #include <cstdio>
-#include <cstring>
-
-char logFilePath[300];
-std::string statusMessage;
 
 namespace {
 
@@ -27,6 +22,7 @@ void showStatusBox(HWND page) {
 
 void clearFlow(HWND page, bool showBox) {
     runPreparationDialog(page);
+    if (!IsWindow(page)) return;
     runUnitRefresh(page);
     populateDownloadPage(page);
     if (showBox) showStatusBox(page);
@@ -50,13 +46,12 @@ void downloadFlow(HWND page, bool clearAfterwards) {
         return;
     }
     std::fclose(probe);
-    std::memcpy(logFilePath, name, sizeof logFilePath);
+    logFilePath = name;
 
-    if (runDownloadDialog(page) == 0) return;
-    if (clearAfterwards) {
-        clearFlow(page, false);
-    }
-    showStatusBox(page);
+    // The program may have been closed meanwhile, and the page with it.
+    if (runDownloadDialog(page) == 0 || !IsWindow(page)) return;
+    if (clearAfterwards) clearFlow(page, false);
+    if (IsWindow(page)) showStatusBox(page);
 }
 
 } // namespace

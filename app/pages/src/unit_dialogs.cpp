@@ -1,216 +1,62 @@
-// The Win32 side of the dialogs that talk to the unit. A worker never waits
-// for the user-interface thread: what it shows is posted to its dialog, and
-// once the dialog has let it go (Cancel) nothing of it reaches the window.
+// The Win32 side of the dialogs inside which the core talks to the unit. A
+// worker never waits for the user-interface thread: what it shows is posted
+// to its dialog, so a Cancel, which cuts the worker off from the dialog,
+// never waits on a worker that waits on it.
 #include "unit_dialogs.h"
 
+#include "downloadworker.h"
+#include "logspaceworker.h"
 #include "pages.h"
 #include "resource.h"
 #include "shell.h"
-#include "unit_work.h"
+#include "textexport.h"
+#include "unitsettings.h"
 #include "zelusb.h"
 
 #include <commctrl.h>
 
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 
-volatile bool downloadRunning = false;
+std::string logFilePath;
+std::string statusMessage;
+std::atomic<bool> downloadRunning{false};
 
 namespace {
 
-constexpr UINT kShowStatus = WM_APP + 1;
-constexpr UINT kShowProgress = WM_APP + 2;
-constexpr UINT kEndDialog = WM_APP + 3;
-constexpr UINT kStatusRecord = ZEL_STATUS_MESSAGE;
+constexpr UINT kShow = WM_APP + 1;
+constexpr UINT kEndDialog = WM_APP + 2;
 
-// Shared by a dialog and its worker; the last of the two frees it.
-struct DialogShare {
-    HWND dialog = nullptr;
-    int statusId = 0;
-    int progressId = 0;
-    bool onWorker = false;
-    std::mutex mutex;
-    bool released = false; // the dialog no longer listens
-    std::string status;
-    int range = -1;
-    int position = -1;
-    bool cancelRequested = false;
-};
-
-DialogShare* share(void* context) { return static_cast<DialogShare*>(context); }
-
-void linkStatus(void* context, const char* text) {
-    DialogShare* s = share(context);
-    if (!s->onWorker) {
-        SetDlgItemTextA(s->dialog, s->statusId, text);
-        return;
+UINT iconFlags(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information: return MB_ICONINFORMATION;
+    case MessageIcon::Warning: return MB_ICONWARNING;
+    case MessageIcon::Error: return MB_ICONERROR;
     }
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (s->released) return;
-    s->status = text;
-    PostMessageA(s->dialog, kShowStatus, 0, 0);
-}
-
-void linkRange(void* context, int maximum) {
-    DialogShare* s = share(context);
-    if (!s->onWorker) {
-        SendDlgItemMessageA(s->dialog, s->progressId, PBM_SETRANGE32, 0, maximum);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (s->released) return;
-    s->range = maximum;
-    PostMessageA(s->dialog, kShowProgress, 0, 0);
-}
-
-void linkPosition(void* context, int position) {
-    DialogShare* s = share(context);
-    if (!s->onWorker) {
-        SendDlgItemMessageA(s->dialog, s->progressId, PBM_SETPOS, position, 0);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (s->released) return;
-    s->position = position;
-    PostMessageA(s->dialog, kShowProgress, 0, 0);
-}
-
-bool released(DialogShare* s) {
-    std::lock_guard<std::mutex> lock(s->mutex);
-    return s->released;
-}
-
-void linkMessageBox(void* context, const char* text, const char* caption, unsigned iconFlags) {
-    DialogShare* s = share(context);
-    if (s->onWorker && released(s)) return;
-    MessageBoxA(s->dialog, text, caption, MB_OK | iconFlags);
-}
-
-void linkCommunicationError(void* context) {
-    DialogShare* s = share(context);
-    if (s->onWorker && released(s)) return;
-    reportCommunicationError(s->dialog);
-}
-
-void linkEnd(void* context, int result) {
-    DialogShare* s = share(context);
-    if (!s->onWorker) {
-        EndDialog(s->dialog, result);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (!s->released) PostMessageA(s->dialog, kEndDialog, static_cast<WPARAM>(result), 0);
-}
-
-bool linkCancelled(void* context) {
-    DialogShare* s = share(context);
-    std::lock_guard<std::mutex> lock(s->mutex);
-    return s->cancelRequested;
-}
-
-DialogLink linkOf(DialogShare* s) {
-    return DialogLink{s,       linkStatus,      linkRange, linkPosition, linkMessageBox, linkCommunicationError,
-                      linkEnd, linkCancelled};
-}
-
-// Shows what the worker posted.
-void showPosted(DialogShare* s, UINT message) {
-    std::lock_guard<std::mutex> lock(s->mutex);
-    if (message == kShowStatus) SetDlgItemTextA(s->dialog, s->statusId, s->status.c_str());
-    if (message == kShowProgress) {
-        if (s->range >= 0) SendDlgItemMessageA(s->dialog, s->progressId, PBM_SETRANGE32, 0, s->range);
-        if (s->position >= 0) SendDlgItemMessageA(s->dialog, s->progressId, PBM_SETPOS, s->position, 0);
-        s->range = s->position = -1;
-    }
-}
-
-// ---- workers -------------------------------------------------------------
-
-struct Worker {
-    HANDLE thread = nullptr;
-    std::shared_ptr<DialogShare> share;
-    void (*sequence)(DialogLink&) = nullptr;
-};
-
-// The one worker that may be running: the current one, or one whose dialog
-// was cancelled and that has not yet reached its next step.
-Worker g_worker;
-
-DWORD WINAPI workerMain(LPVOID parameter) {
-    auto* job = static_cast<Worker*>(parameter);
-    std::shared_ptr<DialogShare> keep = job->share;
-    void (*sequence)(DialogLink&) = job->sequence;
-    delete job;
-    DialogLink link = linkOf(keep.get());
-    sequence(link);
     return 0;
-}
-
-bool startWorker(const std::shared_ptr<DialogShare>& s, void (*sequence)(DialogLink&)) {
-    auto* job = new Worker{nullptr, s, sequence};
-    HANDLE thread = CreateThread(nullptr, 0, workerMain, job, 0, nullptr);
-    if (!thread) {
-        delete job;
-        return false;
-    }
-    g_worker.thread = thread;
-    g_worker.share = s;
-    return true;
-}
-
-// Waits for the worker's thread, serving messages sent to this thread
-// meanwhile (a message box of the worker's disables its owner by a sent
-// message). INFINITE or a time in ms; true when it has ended.
-bool waitForWorker(DWORD timeoutMs) {
-    if (!g_worker.thread) return true;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        DWORD left = INFINITE;
-        if (timeoutMs != INFINITE) {
-            const DWORD spent = GetTickCount() - start;
-            if (spent >= timeoutMs) return false;
-            left = timeoutMs - spent;
-        }
-        const DWORD r = MsgWaitForMultipleObjects(1, &g_worker.thread, FALSE, left, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0) break;
-        if (r == WAIT_OBJECT_0 + 1) {
-            MSG m;
-            PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            continue;
-        }
-        if (r == WAIT_TIMEOUT) return false;
-    }
-    CloseHandle(g_worker.thread);
-    g_worker.thread = nullptr;
-    g_worker.share.reset();
-    return true;
-}
-
-void requestCancel(DialogShare* s) {
-    std::lock_guard<std::mutex> lock(s->mutex);
-    s->cancelRequested = true;
-}
-
-void release(DialogShare* s) {
-    std::lock_guard<std::mutex> lock(s->mutex);
-    s->released = true;
-}
-
-std::shared_ptr<DialogShare> newShare(HWND dialog, int statusId, int progressId, bool onWorker) {
-    auto s = std::make_shared<DialogShare>();
-    s->dialog = dialog;
-    s->statusId = statusId;
-    s->progressId = progressId;
-    s->onWorker = onWorker;
-    return s;
 }
 
 // ---- dialog 109 on the user-interface thread ---------------------------------
 
-struct ForegroundJob {
-    void (*sequence)(DialogLink&);
-};
+DialogLink foregroundLink(HWND dialog) {
+    DialogLink link;
+    link.status = [dialog](const std::string& text) { SetDlgItemTextA(dialog, IDC_COMM_STATUS, text.c_str()); };
+    link.progressRange = [dialog](int maximum) {
+        SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETRANGE32, 0, maximum);
+    };
+    link.progressPosition = [dialog](int position) {
+        SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETPOS, position, 0);
+    };
+    link.messageBox = [dialog](const std::string& text, const std::string& caption, MessageIcon icon) {
+        MessageBoxA(dialog, text.c_str(), caption.c_str(), MB_OK | iconFlags(icon));
+    };
+    link.end = [dialog](int result) { EndDialog(dialog, result); };
+    return link;
+}
+
+enum class Foreground { Refresh, Settings };
 
 INT_PTR CALLBACK foregroundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -220,18 +66,15 @@ INT_PTR CALLBACK foregroundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETPOS, 0, 0);
         SetTimer(dialog, 1, 100, nullptr);
         return TRUE;
-    case WM_TIMER: {
+    case WM_TIMER:
         if (wParam != 1) return FALSE;
         KillTimer(dialog, 1);
-        auto* job = reinterpret_cast<ForegroundJob*>(GetWindowLongPtrA(dialog, DWLP_USER));
-        auto s = newShare(dialog, IDC_COMM_STATUS, IDC_COMM_PROGRESS, false);
-        DialogLink link = linkOf(s.get());
-        job->sequence(link);
-        SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETPOS, 6, 0);
-        Sleep(100);
-        EndDialog(dialog, 0);
+        // The core's dialog sequence: the work, position 6, 100 ms, the end.
+        if (static_cast<Foreground>(GetWindowLongPtrA(dialog, DWLP_USER)) == Foreground::Refresh)
+            runUnitRefresh(unitHandle, unitState, foregroundLink(dialog));
+        else
+            runSettingsDialog(unitHandle, unitState, foregroundLink(dialog));
         return TRUE;
-    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_DL_CANCEL) {
             EndDialog(dialog, 0);
@@ -243,48 +86,159 @@ INT_PTR CALLBACK foregroundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-void runForeground(HWND owner, void (*sequence)(DialogLink&)) {
-    waitForWorker(INFINITE);
-    ForegroundJob job{sequence};
-    beginDeviceWork();
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_COMMUNICATING), owner, foregroundProc,
-                    reinterpret_cast<LPARAM>(&job));
-    endDeviceWork();
+// ---- the workers' dialogs ------------------------------------------------------
+
+// What a worker posted for its dialog, and whether a message box of the
+// worker's is open over it.
+struct Posted {
+    HWND dialog = nullptr;
+    int statusId = 0, progressId = 0, progressTextId = 0;
+    std::mutex mutex;
+    std::string status;
+    bool statusChanged = false;
+    int range = -1, position = -1;
+    std::string progressText;
+    bool boxOpen = false;
+    bool cancelWaiting = false; // Cancel pressed while the box was open
+};
+
+void post(const std::shared_ptr<Posted>& p) { PostMessageA(p->dialog, kShow, 0, 0); }
+
+DialogLink workerLink(const std::shared_ptr<Posted>& p) {
+    DialogLink link;
+    link.status = [p](const std::string& text) {
+        {
+            std::lock_guard<std::mutex> lock(p->mutex);
+            p->status = text;
+            p->statusChanged = true;
+        }
+        post(p);
+    };
+    link.progressRange = [p](int maximum) {
+        {
+            std::lock_guard<std::mutex> lock(p->mutex);
+            p->range = maximum;
+        }
+        post(p);
+    };
+    link.progressPosition = [p](int position) {
+        {
+            std::lock_guard<std::mutex> lock(p->mutex);
+            p->position = position;
+        }
+        post(p);
+    };
+    link.messageBox = [p](const std::string& text, const std::string& caption, MessageIcon icon) {
+        {
+            std::lock_guard<std::mutex> lock(p->mutex);
+            p->boxOpen = true;
+        }
+        MessageBoxA(p->dialog, text.c_str(), caption.c_str(), MB_OK | iconFlags(icon));
+        bool cancel;
+        {
+            std::lock_guard<std::mutex> lock(p->mutex);
+            p->boxOpen = false;
+            cancel = p->cancelWaiting;
+        }
+        if (cancel) PostMessageA(p->dialog, WM_COMMAND, IDCANCEL, 0);
+    };
+    link.end = [p](int result) { PostMessageA(p->dialog, kEndDialog, static_cast<WPARAM>(result), 0); };
+    if (p->progressTextId) {
+        link.libraryStatus = [p](const _ZEL_STATUS_RECORD& record) {
+            {
+                std::lock_guard<std::mutex> lock(p->mutex);
+                char text[64];
+                wsprintfA(text, "Progress: %d ", record.position);
+                p->progressText = text;
+                p->range = record.range & 0xFFFF;
+                p->position = record.position;
+            }
+            post(p);
+        };
+    }
+    return link;
 }
 
-// ---- dialog 109 with the log-space worker ------------------------------------
+void show(Posted& p) {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.statusChanged) SetDlgItemTextA(p.dialog, p.statusId, p.status.c_str());
+    if (!p.progressText.empty()) SetDlgItemTextA(p.dialog, p.progressTextId, p.progressText.c_str());
+    if (p.range >= 0) SendDlgItemMessageA(p.dialog, p.progressId, PBM_SETRANGE32, 0, p.range);
+    if (p.position >= 0) SendDlgItemMessageA(p.dialog, p.progressId, PBM_SETPOS, p.position, 0);
+    p.statusChanged = false;
+    p.progressText.clear();
+    p.range = p.position = -1;
+}
 
-INT_PTR CALLBACK preparationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// True when Cancel has to wait: the worker's message box is open, and the
+// worker cannot be cut off from the dialog until it is dismissed.
+bool deferCancel(Posted& p) {
+    std::lock_guard<std::mutex> lock(p.mutex);
+    if (!p.boxOpen) return false;
+    p.cancelWaiting = true;
+    return true;
+}
+
+struct RunningDownload {
+    std::shared_ptr<Posted> posted;
+    std::unique_ptr<DownloadDialog> worker;
+};
+struct RunningClear {
+    std::shared_ptr<Posted> posted;
+    std::unique_ptr<LogSpaceDialog> worker;
+};
+
+std::unique_ptr<RunningDownload> g_download;
+std::unique_ptr<RunningClear> g_clear;
+// Cancelled downloads whose worker has not yet returned from its library
+// call; kept until it has.
+std::list<std::unique_ptr<RunningDownload>> g_cancelled;
+
+// Waits, serving messages sent to this thread, until `done` holds.
+template <class F> void waitServing(F done) {
+    while (!done()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG m;
+        PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+void reapCancelled(bool wait) {
+    for (auto it = g_cancelled.begin(); it != g_cancelled.end();) {
+        if (wait) waitServing([&] { return (*it)->worker->finished(); });
+        if ((*it)->worker->finished())
+            it = g_cancelled.erase(it);
+        else
+            ++it;
+    }
+}
+
+INT_PTR CALLBACK downloadProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETRANGE32, 0, 6);
-        SendDlgItemMessageA(dialog, IDC_COMM_PROGRESS, PBM_SETPOS, 0, 0);
-        ZELRegisterStatusWindow(unitHandle, dialog, 0);
-        auto s = newShare(dialog, IDC_COMM_STATUS, IDC_COMM_PROGRESS, true);
-        if (!startWorker(s, prepareLogSpaceSequence)) EndDialog(dialog, 0);
+        g_download = std::make_unique<RunningDownload>();
+        g_download->posted = std::make_shared<Posted>();
+        Posted& p = *g_download->posted;
+        p.dialog = dialog;
+        p.statusId = IDC_DL_STATUS;
+        p.progressId = IDC_DL_PROGRESS;
+        p.progressTextId = IDC_DL_PROGRESS_TEXT;
+        g_download->worker = std::make_unique<DownloadDialog>(
+            DownloadValues{unitHandle, logFilePath, statusMessage, downloadRunning},
+            downloadSetup(unitState, mergeOptions()), workerLink(g_download->posted));
         return TRUE;
     }
-    case kShowStatus:
-    case kShowProgress:
-        if (g_worker.share) showPosted(g_worker.share.get(), message);
+    case kShow:
+        if (g_download) show(*g_download->posted);
         return TRUE;
     case kEndDialog:
-        waitForWorker(INFINITE);
-        ZELRegisterStatusWindow(unitHandle, nullptr, 0);
         EndDialog(dialog, static_cast<INT_PTR>(wParam));
         return TRUE;
-    case kStatusRecord:
-        ZELFreeStatusBuffer(reinterpret_cast<void*>(lParam));
-        return TRUE;
     case WM_COMMAND:
-        // Escape would let the page start its refresh while the worker still
-        // talks to the unit: it waits for the worker's own end instead.
         if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_DL_CANCEL) {
-            if (!g_worker.thread || WaitForSingleObject(g_worker.thread, 0) == WAIT_OBJECT_0) {
-                waitForWorker(INFINITE);
-                ZELRegisterStatusWindow(unitHandle, nullptr, 0);
-                EndDialog(dialog, 0);
-            }
+            if (g_download && deferCancel(*g_download->posted)) return TRUE;
+            if (g_download) g_download->worker->cancel();
+            EndDialog(dialog, 0);
             return TRUE;
         }
         return FALSE;
@@ -293,52 +247,31 @@ INT_PTR CALLBACK preparationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
-// ---- dialog 108 with the download worker -------------------------------------
-
-// Cancel: the worker is told, and the library's operation in progress too;
-// the dialog waits at most a second for it and then lets it go without
-// killing it. It finishes its current step alone and shows nothing more.
-void cancelDownload(HWND dialog) {
-    downloadRunning = false;
-    if (g_worker.share) requestCancel(g_worker.share.get());
-    ZELCancelIO(unitHandle);
-    if (!waitForWorker(1000) && g_worker.share) release(g_worker.share.get());
-    ZELRegisterStatusWindow(unitHandle, nullptr, 0);
-    EndDialog(dialog, 0);
-}
-
-INT_PTR CALLBACK downloadProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK preparationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        downloadRunning = true;
-        ZELRegisterStatusWindow(unitHandle, dialog, 0);
-        auto s = newShare(dialog, IDC_DL_STATUS, IDC_DL_PROGRESS, true);
-        if (!startWorker(s, downloadSequence)) EndDialog(dialog, 0);
+        g_clear = std::make_unique<RunningClear>();
+        g_clear->posted = std::make_shared<Posted>();
+        Posted& p = *g_clear->posted;
+        p.dialog = dialog;
+        p.statusId = IDC_COMM_STATUS;
+        p.progressId = IDC_COMM_PROGRESS;
+        g_clear->worker = std::make_unique<LogSpaceDialog>(LogSpaceValues{unitHandle, statusMessage}, unitState,
+                                                           workerLink(g_clear->posted));
         return TRUE;
     }
-    case kShowStatus:
-    case kShowProgress:
-        if (g_worker.share) showPosted(g_worker.share.get(), message);
+    case kShow:
+        if (g_clear) show(*g_clear->posted);
         return TRUE;
     case kEndDialog:
-        waitForWorker(INFINITE);
-        ZELRegisterStatusWindow(unitHandle, nullptr, 0);
         EndDialog(dialog, static_cast<INT_PTR>(wParam));
         return TRUE;
-    case kStatusRecord: {
-        auto* record = reinterpret_cast<_ZEL_STATUS_RECORD*>(lParam);
-        if (!record) return TRUE;
-        char text[64];
-        wsprintfA(text, "Progress: %d ", record->position);
-        SetDlgItemTextA(dialog, IDC_DL_PROGRESS_TEXT, text);
-        SendDlgItemMessageA(dialog, IDC_DL_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, record->range & 0xFFFF));
-        SendDlgItemMessageA(dialog, IDC_DL_PROGRESS, PBM_SETPOS, record->position, 0);
-        ZELFreeStatusBuffer(record);
-        return TRUE;
-    }
     case WM_COMMAND:
+        // Escape would let the page start its refresh beside a worker still
+        // talking to the unit: it counts only once the worker has returned
+        // (after a failure it reported, the dialog stays open for it).
         if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_DL_CANCEL) {
-            cancelDownload(dialog);
+            if (!g_clear || g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0))) EndDialog(dialog, 0);
             return TRUE;
         }
         return FALSE;
@@ -349,37 +282,55 @@ INT_PTR CALLBACK downloadProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
-void runUnitRefresh(HWND owner) { runForeground(owner, refreshUnitSequence); }
+void runUnitRefresh(HWND owner) {
+    reapCancelled(false);
+    beginDeviceWork();
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_COMMUNICATING), owner, foregroundProc,
+                    static_cast<LPARAM>(Foreground::Refresh));
+    endDeviceWork();
+}
 
-void runSettingsDialog(HWND owner) { runForeground(owner, writeSettingsSequence); }
+void runSettingsDialog(HWND owner) {
+    reapCancelled(false);
+    beginDeviceWork();
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_COMMUNICATING), owner, foregroundProc,
+                    static_cast<LPARAM>(Foreground::Settings));
+    endDeviceWork();
+}
 
 void runPreparationDialog(HWND owner) {
-    waitForWorker(INFINITE);
+    reapCancelled(false);
     beginDeviceWork();
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_COMMUNICATING), owner, preparationProc, 0);
+    // The worker has returned or is about to (its dialog ends only so).
+    if (g_clear) waitServing([] { return g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0)); });
+    g_clear.reset();
     endDeviceWork();
 }
 
 INT_PTR runDownloadDialog(HWND owner) {
-    waitForWorker(INFINITE);
+    reapCancelled(false);
     beginDeviceWork();
     const INT_PTR result =
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), owner, downloadProc, 0);
+    if (g_download) {
+        if (!g_download->worker->finished()) g_download->worker->cancel();
+        g_cancelled.push_back(std::move(g_download));
+    }
+    reapCancelled(false);
     endDeviceWork();
     return result;
 }
 
 void stopRunningWorker() {
-    if (!g_worker.thread) return;
-    downloadRunning = false;
-    HWND dialog = nullptr;
-    if (g_worker.share) {
-        dialog = g_worker.share->dialog;
-        requestCancel(g_worker.share.get());
-        release(g_worker.share.get());
+    if (g_download) {
+        HWND dialog = g_download->posted->dialog;
+        if (!deferCancel(*g_download->posted)) {
+            g_download->worker->cancel();
+            // Its dialog closes as after Cancel.
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
     }
-    ZELCancelIO(unitHandle);
-    waitForWorker(INFINITE);
-    // Its dialog, if still open, closes as after Cancel.
-    if (dialog && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (g_clear) waitServing([] { return g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0)); });
+    reapCancelled(true);
 }

@@ -6,10 +6,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
-extern char logFilePath[300];
+// Shared with the download and log-space workers (read and written as the
+// core says).
+extern std::string logFilePath;
 extern std::string statusMessage;
+extern std::atomic<bool> downloadRunning;
 
 void runSettingsDialog(HWND owner);
 void runPreparationDialog(HWND owner);

@@ -1,18 +1,16 @@
-// The program's own version, as the Summary page shows it.
+// The program's own FileVersion, which the Summary page's version label is
+// made from.
 #include "pages.h"
 
-#include <cstdio>
 #include <vector>
 
-void versionLabel(char* buffer, size_t size) {
-    if (!buffer || size == 0) return;
-    buffer[0] = 0;
+std::string programFileVersion() {
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16) /* RT_VERSION */);
-    if (!found) return;
+    if (!found) return {};
     HGLOBAL loaded = LoadResource(nullptr, found);
-    if (!loaded) return;
+    if (!loaded) return {};
     const void* locked = LockResource(loaded);
-    if (!locked) return;
+    if (!locked) return {};
     // The query may write into the block it reads, and a resource is read-only.
     const DWORD blockSize = SizeofResource(nullptr, found);
     std::vector<unsigned char> block(static_cast<const unsigned char*>(locked),
@@ -23,10 +21,8 @@ void versionLabel(char* buffer, size_t size) {
     if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&value),
                         &length) ||
         !value)
-        return;
-    // The length counts the terminating zero.
-    if (length < 11) return;
-    char narrow[3] = {static_cast<char>(value[0]), static_cast<char>(value[9]), static_cast<char>(value[10])};
-    // A zero third character ends the text there ("3, 0, 0, 5" gives 3.5).
-    std::snprintf(buffer, size, "Version %c.%c%c", narrow[0], narrow[1], narrow[2]);
+        return {};
+    std::string narrow;
+    for (UINT i = 0; i < length && value[i]; ++i) narrow += static_cast<char>(value[i]);
+    return narrow;
 }

@@ -1,22 +1,21 @@
-// BexoLogExport's frame: the open unit, the one report of a failed
-// conversation, the display refresh, and the guard that keeps device work
-// one conversation at a time. Everything here belongs to the user-interface
-// thread unless said otherwise.
+// BexoLogExport's frame: the open unit and its cached state, the display
+// refresh, and the guard that keeps device work one conversation at a time.
+// Everything here belongs to the user-interface thread unless said
+// otherwise.
 #pragma once
+
+#include "unitrefresh.h"
 
 #include <windows.h>
 
-// The open unit as zelusb numbered it; -1 when none. A worker reads it while
-// its modal dialog runs.
-extern volatile int unitHandle;
+#include <atomic>
+
+// The open unit as zelusb numbered it; -1 when none. Workers read it, and
+// the core closes and forgets it after a failed conversation.
+extern std::atomic<int> unitHandle;
+extern UnitState unitState;
 extern HINSTANCE appInstance;
 extern HWND mainWindow;
-
-void openNextUnit();
-void closeUnit();
-// The message box over `owner`, then the unit is closed and forgotten.
-// Callable from a worker thread.
-void reportCommunicationError(HWND owner);
 
 void paintBanner(HWND window);
 void refreshDisplay(HWND window);
