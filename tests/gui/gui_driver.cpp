@@ -141,13 +141,15 @@ std::string programPath() {
     return path;
 }
 
-std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units) { return startAt(programPath(), units); }
+std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units, bool realWaits) {
+    return startAt(programPath(), units, realWaits);
+}
 
-std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units) {
+std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units, bool realWaits) {
     std::string list;
     for (const UnitFolder* u : units) list += (list.empty() ? "" : ";") + u->dir.string();
     SetEnvironmentVariableA("ZELUSB_VIRTUAL", list.empty() ? nullptr : list.c_str());
-    SetEnvironmentVariableA("ZELUSB_FAST_CLOCK", "1");
+    SetEnvironmentVariableA("ZELUSB_FAST_CLOCK", realWaits ? nullptr : "1");
     auto p = std::make_unique<Program>();
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

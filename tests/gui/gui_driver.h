@@ -52,9 +52,11 @@ struct Program {
 
 // Starts the program with ZELUSB_VIRTUAL naming `units` (all, even pulled
 // out ones) and waits for its main window and its first refresh.
-std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units);
+// The fixed waits are shortened (ZELUSB_FAST_CLOCK) unless `realWaits`.
+std::unique_ptr<Program> start(const std::vector<const UnitFolder*>& units, bool realWaits = false);
 // The same for the program at `exe` (a Windows path).
-std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units);
+std::unique_ptr<Program> startAt(const std::string& exe, const std::vector<const UnitFolder*>& units,
+                                 bool realWaits = false);
 // The build's own BexoLogExport.exe.
 std::string programPath();
 

@@ -156,8 +156,8 @@ TEST(Pages, DownloadThroughTheSaveDialogMatchesBexologConvert) {
     unit.addLogs();
     const fs::path txt = scratch("drive.txt");
     const fs::path raw = txt.parent_path() / "bexo-log.bin";
-    fs::remove(txt);
-    std::ofstream(raw, std::ios::binary).put('\0'); // an existing raw copy is written over
+    std::ofstream(txt, std::ios::binary) << "an older download\r\n"; // replaced without a question
+    std::ofstream(raw, std::ios::binary).put('\0');                   // an existing raw copy is written over
     auto p = startConnected(unit);
     HWND page = showTab(*p, 2);
     click(page, 1013);
@@ -220,14 +220,15 @@ TEST(Pages, AUnitPulledOutMidDownloadLeavesARedBannerAndAWorkingProgram) {
     EXPECT_EQ(p->close(), 0);
 }
 
-TEST(Pages, CancelClosesTheDownloadDialogWithinASecond) {
+TEST(Pages, CancelClosesTheDownloadDialogWithinASecondAndNothingIsCleared) {
     UnitSpec spec;
     spec.timing = true;
     UnitFolder unit(spec);
     unit.addLogs();
+    const std::string before = unit.directory();
     auto p = startConnected(unit);
     HWND page = showTab(*p, 2);
-    click(page, 1013);
+    click(page, 1015); // download, then clear
     ASSERT_TRUE(saveAs(*p, scratch("cancelled.txt").string()));
     HWND dialog = waitForWindow(*p, "Download");
     ASSERT_NE(dialog, nullptr);
@@ -237,7 +238,24 @@ TEST(Pages, CancelClosesTheDownloadDialogWithinASecond) {
     ASSERT_TRUE(windowGone(*p, "Download", 5000));
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
     EXPECT_LT(took.count(), 1500);
+    EXPECT_EQ(waitForWindow(*p, "Communicating with Bexo", 2000), nullptr);
     EXPECT_EQ(findWindow(*p, "Download status"), nullptr);
+    EXPECT_EQ(p->close(), 0);
+    EXPECT_EQ(unit.directory(), before);
+}
+
+TEST(Pages, ANameInAFolderThatDoesNotExistStartsNothing) {
+    UnitFolder unit;
+    auto p = startConnected(unit);
+    HWND page = showTab(*p, 2);
+    click(page, 1013);
+    ASSERT_TRUE(saveAs(*p, "Z:\\no-such-folder-for-bexo\\drive.txt"));
+    HWND box = waitForBox(*p, "Error", 10000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), "Please enter a valid file name");
+    answer(box);
+    EXPECT_TRUE(windowGone(*p, "Error"));
+    EXPECT_EQ(findWindow(*p, "Download"), nullptr);
     EXPECT_EQ(p->close(), 0);
 }
 

@@ -25,6 +25,10 @@ bool capture(HWND window, const std::string& name) {
     RECT r;
     GetWindowRect(window, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
+    if (!IsWindowVisible(window) || w <= 0 || h <= 0) {
+        std::fprintf(stderr, "render: %s was gone before it could be taken\n", name.c_str());
+        return false;
+    }
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -81,10 +85,12 @@ int main(int argc, char** argv) {
     }
     {
         UnitFolder unit(0x8100, false);
-        auto p = start({&unit});
+        auto p = start({&unit}, true); // real waits: the refresh dialog stays up for two seconds
         eventually([&] { return clientPixel(*p, 12, 12) == RGB(255, 0, 0); });
         unit.plug();
-        capture(waitForWindow(*p, "Communicating with Bexo"), "dialog-109-communicating");
+        HWND refresh = waitForWindow(*p, "Communicating with Bexo");
+        Sleep(600);
+        capture(refresh, "dialog-109-communicating");
         eventually([&] { return clientPixel(*p, 12, 12) == RGB(0, 255, 0); });
         Sleep(500);
         capturePages(*p, "main-unit");
