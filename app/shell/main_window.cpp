@@ -13,8 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-void deferArrival();
-
 namespace {
 
 HWND g_currentPage = nullptr;

@@ -302,7 +302,9 @@ void runPreparationDialog(HWND owner) {
     reapCancelled(false);
     beginDeviceWork();
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_COMMUNICATING), owner, preparationProc, 0);
-    // The worker has returned or is about to (its dialog ends only so).
+    // The dialog went with the program's window: the worker stops at its
+    // next step. Otherwise it has returned or is about to.
+    if (g_clear && !IsWindow(owner)) g_clear->worker->stop();
     if (g_clear) waitServing([] { return g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0)); });
     g_clear.reset();
     endDeviceWork();
@@ -331,6 +333,9 @@ void stopRunningWorker() {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         }
     }
-    if (g_clear) waitServing([] { return g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0)); });
+    if (g_clear) {
+        if (!IsWindow(mainWindow)) g_clear->worker->stop();
+        waitServing([] { return g_clear->worker->waitUntilFinished(std::chrono::milliseconds(0)); });
+    }
     reapCancelled(true);
 }

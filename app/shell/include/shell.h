@@ -26,3 +26,5 @@ void refreshDisplay(HWND window);
 void beginDeviceWork();
 void endDeviceWork();
 bool deviceWorkRunning();
+// An arrival that came during device work, taken up when it ends.
+void deferArrival();
