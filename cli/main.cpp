@@ -1,8 +1,23 @@
 #include "commands.h"
+#include "summarytexts.h"
+
+#include <string>
+
+namespace {
+
+// The suite: the export program's own version, and that of the libraries
+// built with it.
+std::string versionText() {
+    return std::string("bexolog ") + kFileVersion + " (BexoLog Export " + versionLabel(kFileVersion) + ")\n" +
+           "zelusb " BEXO_VERSION "\nBexoLog Parser " BEXO_VERSION;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Tools for Bexo GPS loggers and their logs.", "bexolog"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", versionText(), "Show the versions of the export program and its libraries");
     addConvertCommand(app);
     addExportCommand(app);
     addInfoCommand(app);
@@ -11,6 +26,10 @@ int main(int argc, char** argv) {
     addGetCommand(app);
     addPutCommand(app);
     addRmCommand(app);
+    addStatusCommand(app);
+    addDownloadCommand(app);
+    addClearCommand(app);
+    addConfigureCommand(app);
     CLI11_PARSE(app, argc, argv);
     return 0;
 }

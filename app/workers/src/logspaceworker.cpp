@@ -10,8 +10,7 @@ const char* const kNotEnoughRoomText =
     "Warning: There was not enough room for all the required logfiles.\nYou may need to delete some sounds using the "
     "website to increase logging space.";
 const char* const kNoDirectoryText =
-    "This Bexo's memory has no directory, so no log files could be laid out.\nThe old logs have been cleared; the "
-    "Bexo's memory needs to be set up again before it can log.";
+    "This Bexo's memory has no directory, so its log space cannot be prepared.\nNothing on the Bexo was changed.";
 
 uint32_t LogSpacePlan::bytes() const {
     uint32_t sum = 0;
@@ -96,6 +95,13 @@ void fail(LogSpaceRun& r) {
     reportCommunicationError(r.values.unitHandle, r.unit, r.port);
 }
 
+// Said as it is, rather than as the first write failing.
+void noDirectory(LogSpaceRun& r) {
+    setReport(r, [](LogSpaceReport& report) { report.noDirectory = true; });
+    r.port.messageBox(kNoDirectoryText, "Error", MessageIcon::Error);
+    endDialog(r, 1);
+}
+
 // Powers the unit off and on again; false when that failed (reported).
 bool restart(LogSpaceRun& r) {
     const int unit = r.unit;
@@ -125,6 +131,20 @@ void work(LogSpaceRun& r) {
     ZELReframe(unit);
     r.port.progressRange(20);
     r.port.progressPosition(1);
+    std::vector<_direntry> entries(kDirectoryListing);
+    int directorySector = 0, count = 0;
+    unsigned short sectorCount = 0;
+    // Deleting on a unit without a directory would make an empty one and
+    // lay log files over whatever its flash holds: ask first.
+    const int found = ZELReadDirectory(unit, directorySector, sectorCount, entries.data(), count);
+    if (found < 0) {
+        fail(r);
+        return;
+    }
+    if (found == 0) {
+        noDirectory(r);
+        return;
+    }
     r.port.status("Entering download mode...");
     ZELSetDownloadMode(unit, 1);
     r.port.status("Clearing out old logs...");
@@ -133,19 +153,14 @@ void work(LogSpaceRun& r) {
         fail(r);
         return;
     }
-    std::vector<_direntry> entries(kDirectoryListing);
-    int directorySector = 0, count = 0;
-    unsigned short sectorCount = 0;
+    count = 0;
     const int directory = ZELReadDirectory(unit, directorySector, sectorCount, entries.data(), count);
     if (directory < 0) {
         fail(r);
         return;
     }
     if (directory == 0) {
-        // Said as it is, rather than as the first write failing.
-        setReport(r, [](LogSpaceReport& report) { report.noDirectory = true; });
-        r.port.messageBox(kNoDirectoryText, "Error", MessageIcon::Error);
-        endDialog(r, 1);
+        noDirectory(r);
         return;
     }
 
