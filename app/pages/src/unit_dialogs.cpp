@@ -100,6 +100,7 @@ struct Posted {
     std::string progressText;
     bool boxOpen = false;
     bool cancelWaiting = false; // Cancel pressed while the box was open
+    bool endedByWorker = false; // on the user-interface thread only
 };
 
 void post(const std::shared_ptr<Posted>& p) { PostMessageA(p->dialog, kShow, 0, 0); }
@@ -232,6 +233,7 @@ INT_PTR CALLBACK downloadProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         if (g_download) show(*g_download->posted);
         return TRUE;
     case kEndDialog:
+        if (g_download) g_download->posted->endedByWorker = true;
         EndDialog(dialog, static_cast<INT_PTR>(wParam));
         return TRUE;
     case WM_COMMAND:
@@ -316,8 +318,16 @@ INT_PTR runDownloadDialog(HWND owner) {
     const INT_PTR result =
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DOWNLOAD_PROGRESS), owner, downloadProc, 0);
     if (g_download) {
-        if (!g_download->worker->finished()) g_download->worker->cancel();
-        g_cancelled.push_back(std::move(g_download));
+        if (g_download->posted->endedByWorker) {
+            // It ended its dialog as its last step: its result is complete
+            // once it has returned.
+            waitServing([] { return g_download->worker->finished(); });
+            g_download.reset();
+        } else {
+            // Cancelled, or its dialog went with the program's window.
+            if (!g_download->worker->finished()) g_download->worker->cancel();
+            g_cancelled.push_back(std::move(g_download));
+        }
     }
     reapCancelled(false);
     endDeviceWork();
