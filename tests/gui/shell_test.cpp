@@ -30,6 +30,7 @@ void expectDisconnectedPages(const Program& p) {
     selectTab(p, 1);
     HWND configure = nullptr;
     ASSERT_TRUE(eventually([&] { return (configure = currentPage(p)) != summary && configure; }));
+    EXPECT_FALSE(IsWindow(summary)); // the page before is destroyed, not hidden
     EXPECT_EQ(text(configure, 1044), "Bexo Configuration:");
     for (int id : {1026, 1027, 1028, 1047}) EXPECT_FALSE(enabled(configure, id)) << id;
     EXPECT_TRUE(enabled(configure, 1032));
