@@ -100,8 +100,11 @@ void work(DownloadRun& r) {
     }
 
     std::vector<unsigned> logIds;
-    for (int i = 0; i < count; ++i)
-        if (entries[static_cast<size_t>(i)].type == kLogFileType) logIds.push_back(entries[static_cast<size_t>(i)].id);
+    for (int i = 0; i < count; ++i) {
+        const _direntry& e = entries[static_cast<size_t>(i)];
+        const unsigned id = e.id; // a packed field: taken by value
+        if (e.type == kLogFileType) logIds.push_back(id);
+    }
     const int files = static_cast<int>(logIds.size());
     // The files may have grown since the refresh that sized the image.
     size_t needed = 0;
