@@ -209,6 +209,10 @@ void work(DownloadRun& r) {
 
 } // namespace
 
+DownloadProgress downloadProgressOf(const _ZEL_STATUS_RECORD& record) {
+    return {format("Progress: %d ", record.position), record.range & 0xFFFF, record.position};
+}
+
 DownloadSetup downloadSetup(const UnitState& state, MergeOptions merge) {
     DownloadSetup setup;
     setup.logBytes = state.logBytes;
