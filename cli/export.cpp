@@ -32,7 +32,7 @@ struct CommandOptions {
     bool acceptTruncated = false;
 };
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void failExport(const std::string& message) {
     std::fprintf(stderr, "bexolog export: %s\n", message.c_str());
     throw CLI::RuntimeError(1);
 }
@@ -66,31 +66,31 @@ void runExport(const CommandOptions& o) {
     const std::vector<ExportFile> files = exportFiles(formatsOf(o.formats), o.image, o.output, options);
     std::string error;
     for (const ExportFile& f : files) {
-        if (!formatAvailable(f.format, options, error)) fail(error);
+        if (!formatAvailable(f.format, options, error)) failExport(error);
         std::error_code ignored;
         if (std::filesystem::equivalent(o.image, f.path, ignored))
-            fail("the " + std::string(formatName(f.format)) + " file would overwrite the image '" + o.image +
+            failExport("the " + std::string(formatName(f.format)) + " file would overwrite the image '" + o.image +
                  "'; choose another with -o");
     }
-    if (!o.timeZone.empty() && !useTimeZone(o.timeZone, error)) fail(error);
+    if (!o.timeZone.empty() && !useTimeZone(o.timeZone, error)) failExport(error);
 
     std::vector<unsigned char> image;
-    if (!readImageFile(o.image, image, error)) fail(error);
-    if (image.empty()) fail("the image '" + o.image + "' is empty");
+    if (!readImageFile(o.image, image, error)) failExport(error);
+    if (image.empty()) failExport("the image '" + o.image + "' is empty");
     if (!o.oldestVersion.empty())
         set_oldest_usable_version(static_cast<int>(*parseNumber(o.oldestVersion, 255)));
     std::vector<LogRecord> records;
-    if (!parseImage(image, records, error)) fail(error);
+    if (!parseImage(image, records, error)) failExport(error);
     if (endsInsideRun(image) && !o.acceptTruncated)
-        fail("the image '" + o.image + "' ends inside a log run: it looks cut short (" + std::to_string(records.size()) +
+        failExport("the image '" + o.image + "' ends inside a log run: it looks cut short (" + std::to_string(records.size()) +
              " records before its end). Export them anyway with --accept-truncated");
     if (records.empty())
-        fail("the image '" + o.image + "' holds no log records" +
+        failExport("the image '" + o.image + "' holds no log records" +
              (o.oldestVersion.empty() ? " (older log families need --oldest-version)" : ""));
 
     const ExportResult result = exportLog(records.data(), records.size(), options, files);
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "bexolog export: warning: %s\n", warning.c_str());
-    if (!result.ok) fail(result.error);
+    if (!result.ok) failExport(result.error);
     for (const std::string& line : result.written) std::printf("%s\n", line.c_str());
 }
 
