@@ -26,6 +26,7 @@ bexo_ensure_packages "${packages[@]}"
 
 XVFB=(xvfb-run -a -s '-screen 0 1280x1024x24')
 summary=()
+failed_tests=()
 total_passed=0
 total_failed=0
 any_failure=0
@@ -72,6 +73,9 @@ for p in "${presets[@]}"; do
         total_failed=$((total_failed + nfail))
       fi
       [ "$rc" -eq 0 ] || status="tests FAILED (ctest exit $rc)"
+      # The names again at the end, where a reader of the tail of the log looks.
+      while IFS= read -r name; do failed_tests+=("[$p] $name"); done < <(
+        sed -n '/The following tests FAILED:/,/^$/p' "$log" | grep -E '^[[:space:]]+[0-9]+ - ' | sed 's/^[[:space:]]*//')
     fi
   fi
   [ "$status" = ok ] || any_failure=1
@@ -82,6 +86,7 @@ printf '\n==================== summary ====================\n'
 printf '%-8s %-30s %-24s %6s\n' preset result tests time
 printf '%s\n' "${summary[@]}"
 printf 'total time: %d s\n' $((SECONDS - start_all))
+[ ${#failed_tests[@]} -eq 0 ] || printf 'failed: %s\n' "${failed_tests[@]}"
 if [ $any_failure -ne 0 ]; then
   echo "RESULT: FAILED"
 else
