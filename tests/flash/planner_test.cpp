@@ -166,7 +166,7 @@ TEST(PlannerDifferential, SameOnCrowdedDirectoriesOfTwentyEntries) {
     }
 }
 
-std::array<uint8_t, 256> presentMap(int n) {
+std::array<uint8_t, 256> plannerMap(int n) {
     std::array<uint8_t, 256> m{};
     std::fill_n(m.begin(), n, uint8_t{1});
     return m;
@@ -174,7 +174,7 @@ std::array<uint8_t, 256> presentMap(int n) {
 
 TEST(Planner, ADestinationNeedsRoomForTheItemAndAWholeDirectory) {
     // 22 entries now, 23 after the change: 278 bytes of directory.
-    const auto map = presentMap(4);
+    const auto map = plannerMap(4);
     std::vector<_direntry> list;
     for (uint32_t i = 0; i < 21; ++i) list.push_back({sectorAddress(1) + i, 0x14, i, 1});
     list.push_back({sectorAddress(2), 0x14, 99, static_cast<uint16_t>(0xFFFF - 278 - 1000)});
@@ -194,7 +194,7 @@ TEST(Planner, RelocatesToMakeRoomAndNeverPlacesIntoTheSpare) {
     // No sector has room for 30000 bytes. Moving C out of sector 2 leaves C
     // nowhere to go; moving A out of sector 1 makes room there, and A fits
     // the rest of sector 2.
-    const auto map = presentMap(4);
+    const auto map = plannerMap(4);
     std::vector<_direntry> list{{sectorAddress(0), 0x14, 4, 60000},
                                 {sectorAddress(1), 0x14, 1, 25000},
                                 {sectorAddress(1) + 25000, 0x14, 2, 25000},
@@ -214,7 +214,7 @@ TEST(Planner, RelocatesToMakeRoomAndNeverPlacesIntoTheSpare) {
 }
 
 TEST(Planner, SortsTheWorkingListLargestFirstKeepingTies) {
-    const auto map = presentMap(8);
+    const auto map = plannerMap(8);
     std::vector<_direntry> list{{sectorAddress(1), 1, 1, 10}, {sectorAddress(1), 1, 2, 30}, {sectorAddress(1), 1, 3, 10},
                                 {sectorAddress(2), 1, 4, 30}};
     Plan plan;
@@ -225,7 +225,7 @@ TEST(Planner, SortsTheWorkingListLargestFirstKeepingTies) {
 }
 
 TEST(Planner, RefusesMoreThanAPlanHolds) {
-    const auto map = presentMap(64);
+    const auto map = plannerMap(64);
     std::vector<_direntry> list;
     std::vector<_direntry> items(51, _direntry{0, 3, 1, 10});
     Plan plan;
