@@ -46,6 +46,12 @@ TEST(TrackPlan, RunsThatBeginLaterStartASegment) {
     run(lone, kPlanStart, 1);
     run(lone, kPlanStart + 5, 4, 5);
     EXPECT_EQ(segmentSizes(lone), std::vector<std::size_t>{5});
+    // Fixes slower than the interval: every point a run of its own. No step
+    // is known, so one drive, until the gap.
+    std::vector<LogRecord> sparse;
+    for (int i = 0; i < 20; ++i) run(sparse, kPlanStart + 5 * i, 1);
+    run(sparse, kPlanStart + 95 + 301, 1);
+    EXPECT_EQ(segmentSizes(sparse), (std::vector<std::size_t>{20, 1}));
 }
 
 TEST(TrackPlan, TimeGoingBackOrPastTheGapBreaks) {
