@@ -12,3 +12,7 @@ void addDirCommand(CLI::App& app);
 void addGetCommand(CLI::App& app);
 void addPutCommand(CLI::App& app);
 void addRmCommand(CLI::App& app);
+void addStatusCommand(CLI::App& app);
+void addDownloadCommand(CLI::App& app);
+void addClearCommand(CLI::App& app);
+void addConfigureCommand(CLI::App& app);

@@ -13,8 +13,8 @@ unsigned directoryBytes(size_t n) {
     return static_cast<unsigned>(256 * ((n - 1) / 22) + 11 * ((n - 1) % 22 + 1) + 11);
 }
 
-void runDir() {
-    UnitSession session("bexolog dir");
+void runDir(const UnitChoice& choice) {
+    UnitSession session("bexolog dir", choice);
     session.open(true);
     DirectoryListing d = readListing(session);
     if (d.result == 0) {
@@ -43,5 +43,7 @@ void runDir() {
 
 void addDirCommand(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("dir", "List the unit's directory and the used and free bytes of each sector.");
-    cmd->callback(runDir);
+    auto choice = std::make_shared<UnitChoice>();
+    addUnitOptions(cmd, *choice);
+    cmd->callback([choice] { runDir(*choice); });
 }

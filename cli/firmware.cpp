@@ -9,7 +9,7 @@
 // 3 the files do not fit the unit (wrong chip, unreadable HEX, unsupported CPU).
 #include "commands.h"
 #include "imagefile.h"
-#include "unit_access.h"
+#include "unit_session.h"
 #include "zelusb.h"
 
 #include "chip_table.h"
@@ -32,6 +32,7 @@ namespace {
 struct FirmwareOptions {
     std::string firmware, bootloader;
     bool dryRun = false;
+    UnitChoice unit;
 };
 
 [[noreturn]] void fail(int code, const std::string& message) {
@@ -216,25 +217,27 @@ void runFirmware(const FirmwareOptions& options) {
     Load l{};
     l.firmware = readText(options.firmware);
     l.bootloader = readText(options.bootloader);
-    l.unit = openFirstUnit();
+    UnitSession session("bexolog firmware", options.unit);
+    session.open(false);
+    l.unit = session.unit;
 
     unsigned char bootMode = 0, memoryCode = 0;
     unsigned short usb = 0, version = 0;
     char cpuName[16] = {};
     if (!ZELInitDevice(l.unit, &bootMode, &usb, &version, &l.cpuId, &memoryCode, cpuName))
-        failUnit(l.unit, "identifying the unit");
+        session.failUnit("identifying the unit");
     l.cpuName = cpuName;
     const zel::FirmwareChip* chip = zel::firmwareChipOf(l.cpuId);
     char cpu[48];
     std::snprintf(cpu, sizeof cpu, "CPU 0x%04X %s", l.cpuId, cpuName);
     if (!chip) {
-        ZELCloseDevice(l.unit);
+        session.close();
         fail(3, std::string("the unit's ") + cpu + " takes no firmware from this loader");
     }
     const zel::FirmwareImage load = zel::prepareFirmwareImage(*chip, zel::boundedText(l.bootloader.c_str(), 0),
                                                       zel::boundedText(l.firmware.c_str(), 0), cpuName);
     if (options.dryRun) {
-        ZELCloseDevice(l.unit);
+        session.close();
         if (load.failure) fail(3, load.failure);
         std::printf("Unit %d, %s, running its %s: nothing is written (dry run)\n", l.unit, cpu,
                     bootMode ? "boot-loader" : "application");
@@ -249,17 +252,17 @@ void runFirmware(const FirmwareOptions& options) {
     const int result = loadWithProgress(l, bar);
     endProgress(bar);
     if (result == 1) {
-        ZELCloseDevice(l.unit);
+        session.close();
         std::fprintf(stderr, "bexolog firmware: the new firmware is in place\n");
         return;
     }
     std::fflush(stdout);
     std::printf("\n"); // the library's message has no line end
     if (load.failure) {
-        ZELCloseDevice(l.unit);
+        session.close();
         fail(3, std::string("the files do not fit the unit: ") + load.failure);
     }
-    failUnit(l.unit, "loading the firmware");
+    session.failUnit("loading the firmware");
 }
 
 } // namespace
@@ -272,5 +275,6 @@ void addFirmwareCommand(CLI::App& app) {
     cmd->add_option("BOOTLOADER", options->bootloader, "The boot-loader's HEX file")->required();
     cmd->add_flag("--dry-run", options->dryRun,
                   "Check both files against the unit's chip and show what a load would send; write nothing");
+    addUnitOptions(cmd, options->unit);
     cmd->callback([options] { runFirmware(*options); });
 }

@@ -12,13 +12,14 @@ namespace {
 struct GetOptions {
     std::string id;
     std::string output;
+    UnitChoice unit;
 };
 
 constexpr unsigned char kLogFile = 0x60;
 
 void runGet(const GetOptions& o) {
     const unsigned int id = static_cast<unsigned int>(*parseNumber(o.id, 0xFFFFFFFFul));
-    UnitSession session("bexolog get");
+    UnitSession session("bexolog get", o.unit);
     session.open(true);
     const DirectoryListing d = readListing(session);
     const _direntry* item = nullptr;
@@ -54,5 +55,6 @@ void addGetCommand(CLI::App& app) {
                                               "end of what the unit has logged.");
     cmd->add_option("ID", o->id, "Item id (decimal, or hex as 0x..)")->required()->check(numberArgument(0xFFFFFFFFul));
     cmd->add_option("-o,--output", o->output, "File to write")->required();
+    addUnitOptions(cmd, o->unit);
     cmd->callback([o] { runGet(*o); });
 }

@@ -24,8 +24,8 @@ std::string describeMap(const unsigned char* map, int count) {
     return out.empty() ? "none" : out;
 }
 
-void runInfo() {
-    UnitSession session("bexolog");
+void runInfo(const UnitChoice& choice) {
+    UnitSession session("bexolog info", choice);
     session.open(false);
     const int unit = session.unit;
     char path[512];
@@ -71,5 +71,7 @@ void runInfo() {
 void addInfoCommand(CLI::App& app) {
     CLI::App* info = app.add_subcommand("info", "Identify the first Bexo unit that is free: status, versions, "
                                                 "CPU, memory layout, EEPROM family and serial number.");
-    info->callback(runInfo);
+    auto choice = std::make_shared<UnitChoice>();
+    addUnitOptions(info, *choice);
+    info->callback([choice] { runInfo(*choice); });
 }

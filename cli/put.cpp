@@ -15,6 +15,7 @@ struct PutOptions {
     std::string type;
     std::string id;
     std::string file;
+    UnitChoice unit;
 };
 
 void runPut(const PutOptions& o) {
@@ -31,7 +32,7 @@ void runPut(const PutOptions& o) {
                      static_cast<unsigned long>(bytes.size()));
         throw CLI::RuntimeError(1);
     }
-    UnitSession session("bexolog put");
+    UnitSession session("bexolog put", o.unit);
     session.open(true);
     const DirectoryListing before = readListing(session);
     _direntry item{0, type, id, static_cast<unsigned short>(bytes.size())};
@@ -69,5 +70,6 @@ void addPutCommand(CLI::App& app) {
     cmd->add_option("TYPE", o->type, "Item type, 0x00 to 0xFE")->required()->check(numberArgument(0xFE));
     cmd->add_option("ID", o->id, "Item id")->required()->check(numberArgument(0xFFFFFFFFul));
     cmd->add_option("FILE", o->file, "File holding the item's bytes (at most 65535)")->required();
+    addUnitOptions(cmd, o->unit);
     cmd->callback([o] { runPut(*o); });
 }

@@ -8,9 +8,9 @@
 
 namespace {
 
-void runRm(const std::string& idText) {
+void runRm(const std::string& idText, const UnitChoice& choice) {
     unsigned int id = static_cast<unsigned int>(*parseNumber(idText, 0xFFFFFFFFul));
-    UnitSession session("bexolog rm");
+    UnitSession session("bexolog rm", choice);
     session.open(true);
     const DirectoryListing d = readListing(session);
     size_t found = 0;
@@ -32,7 +32,9 @@ void runRm(const std::string& idText) {
 
 void addRmCommand(CLI::App& app) {
     auto id = std::make_shared<std::string>();
+    auto choice = std::make_shared<UnitChoice>();
     CLI::App* cmd = app.add_subcommand("rm", "Delete the items of an id from the unit.");
     cmd->add_option("ID", *id, "Item id")->required()->check(numberArgument(0xFFFFFFFFul));
-    cmd->callback([id] { runRm(*id); });
+    addUnitOptions(cmd, *choice);
+    cmd->callback([id, choice] { runRm(*id, *choice); });
 }

@@ -58,15 +58,7 @@ std::string summary(ExportFormat format, const ExportInput& in, const std::strin
 }
 
 void writeText(const ExportInput& in, FILE* file) {
-    const uint16_t family = eeFamily;
-    const bool dead = mergeDeadWildlife, crossing = mergeCrossingWildlife;
-    eeFamily = in.options.family;
-    mergeDeadWildlife = in.options.merge.deadWildlife;
-    mergeCrossingWildlife = in.options.merge.crossingWildlife;
-    writeLogTextForFamily(in.records, static_cast<unsigned>(in.count), file);
-    eeFamily = family;
-    mergeDeadWildlife = dead;
-    mergeCrossingWildlife = crossing;
+    writeLogTextWith(in.records, static_cast<unsigned>(in.count), file, in.options.family, in.options.merge);
 }
 
 bool writeOne(ExportFormat format, const ExportInput& in, PendingFile& file, std::string& error) {

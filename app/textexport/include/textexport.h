@@ -27,8 +27,12 @@ void writeLogText(const LogRecord* records, unsigned count, FILE* file);
 // Grouped layout. Leaves the records as they are.
 void writeGroupedLogText(const LogRecord* records, unsigned count, FILE* file);
 
-// Picks the writer from eeFamily; what download and convert call.
+// Picks the writer from eeFamily; what convert calls.
 void writeLogTextForFamily(const LogRecord* records, unsigned count, FILE* file);
+
+// The same with the family and the merge options given rather than read from
+// the process-wide values: safe on a worker thread while they change.
+void writeLogTextWith(const LogRecord* records, unsigned count, FILE* file, uint16_t family, MergeOptions merge);
 
 // The merge options as the line model takes them.
 MergeOptions mergeOptions();

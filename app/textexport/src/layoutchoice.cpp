@@ -1,8 +1,13 @@
+#include "layouts.h"
 #include "textexport.h"
 
 void writeLogTextForFamily(const LogRecord* records, unsigned count, FILE* file) {
-    if (layoutForFamily(eeFamily) == LogLayout::Grouped)
-        writeGroupedLogText(records, count, file);
+    writeLogTextWith(records, count, file, eeFamily, mergeOptions());
+}
+
+void writeLogTextWith(const LogRecord* records, unsigned count, FILE* file, uint16_t family, MergeOptions merge) {
+    if (layoutForFamily(family) == LogLayout::Grouped)
+        writeGroupedLayout(records, count, file, merge);
     else
-        writeLogText(records, count, file);
+        writeFlagOrCodedLayout(records, count, file, family, merge);
 }

@@ -1,10 +1,15 @@
 // Grouped layout: sixteen columns, without 4, 9, 16 and 17.
+#include "layouts.h"
 #include "logline.h"
 #include "textexport.h"
 
 void writeGroupedLogText(const LogRecord* records, unsigned count, FILE* file) {
+    writeGroupedLayout(records, count, file, mergeOptions());
+}
+
+void writeGroupedLayout(const LogRecord* records, unsigned count, FILE* file, MergeOptions merge) {
     followLocalTimeRules();
-    LineWalk walk{records, count, LogLayout::Grouped, mergeOptions()};
+    LineWalk walk{records, count, LogLayout::Grouped, merge};
     for (LogLine line; nextLine(walk, line);) {
         const LogRecord& record = records[line.record];
         writeLineStart(file, record.time, record.latitude, record.longitude);

@@ -1,4 +1,5 @@
 // Flag and coded layouts: the columns of each line of the walk.
+#include "layouts.h"
 #include "logline.h"
 #include "textexport.h"
 
@@ -15,9 +16,13 @@ void writeCodedColumns(FILE* file, uint32_t mask) {
 } // namespace
 
 void writeLogText(const LogRecord* records, unsigned count, FILE* file) {
-    const bool coded = (eeFamily >> 8) == 0x82;
+    writeFlagOrCodedLayout(records, count, file, eeFamily, mergeOptions());
+}
+
+void writeFlagOrCodedLayout(const LogRecord* records, unsigned count, FILE* file, uint16_t family, MergeOptions merge) {
+    const bool coded = (family >> 8) == 0x82;
     followLocalTimeRules();
-    LineWalk walk{records, count, coded ? LogLayout::Coded : LogLayout::Flag, mergeOptions()};
+    LineWalk walk{records, count, coded ? LogLayout::Coded : LogLayout::Flag, merge};
     for (LogLine line; nextLine(walk, line);) {
         const LogRecord& record = records[line.record];
         writeLineStart(file, record.time, record.latitude, record.longitude);
