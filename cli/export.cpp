@@ -1,6 +1,7 @@
 // bexolog export: raw log image -> the files GIS, map and biodiversity tools
 // read, through the same entry point a download uses.
 #include "commands.h"
+#include "formatnames.h"
 #include "imagefile.h"
 #include "logrecords.h"
 #include "numberarg.h"
@@ -37,17 +38,6 @@ struct CommandOptions {
     throw CLI::RuntimeError(1);
 }
 
-std::vector<ExportFormat> formatsOf(const std::vector<std::string>& names) {
-    std::vector<ExportFormat> formats;
-    for (const std::string& name : names) {
-        const ExportFormat format = *formatNamed(name); // the option's check let only known names through
-        bool repeated = false;
-        for (const ExportFormat f : formats) repeated = repeated || f == format;
-        if (!repeated) formats.push_back(format);
-    }
-    return formats;
-}
-
 ExportOptions exportOptionsOf(const CommandOptions& o) {
     ExportOptions e;
     e.family = static_cast<uint16_t>(*parseNumber(o.family, 0xFFFF));
@@ -63,7 +53,7 @@ ExportOptions exportOptionsOf(const CommandOptions& o) {
 
 void runExport(const CommandOptions& o) {
     const ExportOptions options = exportOptionsOf(o);
-    const std::vector<ExportFile> files = exportFiles(formatsOf(o.formats), o.image, o.output, options);
+    const std::vector<ExportFile> files = exportFiles(formatsNamed(o.formats), o.image, o.output, options);
     std::string error;
     for (const ExportFile& f : files) {
         if (!formatAvailable(f.format, options, error)) failExport(error);
