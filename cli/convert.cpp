@@ -25,7 +25,7 @@ struct ConvertOptions {
     bool noMergeCrossing = false;
 };
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void failConvert(const std::string& message) {
     std::fprintf(stderr, "bexolog convert: %s\n", message.c_str());
     throw CLI::RuntimeError(1);
 }
@@ -38,16 +38,16 @@ void runConvert(const ConvertOptions& options) {
     const std::string output = options.output.empty() ? defaultOutputFor(options.image) : options.output;
     std::error_code ignored;
     if (std::filesystem::equivalent(options.image, output, ignored))
-        fail("the text file would overwrite the image '" + options.image + "'; choose another with -o");
+        failConvert("the text file would overwrite the image '" + options.image + "'; choose another with -o");
 
     std::vector<unsigned char> image;
     std::string error;
-    if (!readImageFile(options.image, image, error)) fail(error);
+    if (!readImageFile(options.image, image, error)) failConvert(error);
 
     if (!options.oldestVersion.empty())
         set_oldest_usable_version(static_cast<int>(*parseNumber(options.oldestVersion, 255)));
     std::vector<LogRecord> records;
-    if (!parseImage(image, records, error)) fail(error);
+    if (!parseImage(image, records, error)) failConvert(error);
 
     eeFamily = static_cast<uint16_t>(*parseNumber(options.family, 0xFFFF));
     mergeDeadWildlife = !options.noMergeDead;
@@ -55,10 +55,10 @@ void runConvert(const ConvertOptions& options) {
 
     // Binary mode: the writers put CR LF themselves.
     FILE* file = std::fopen(output.c_str(), "wb");
-    if (file == nullptr) fail("cannot write '" + output + "': " + std::strerror(errno));
+    if (file == nullptr) failConvert("cannot write '" + output + "': " + std::strerror(errno));
     writeLogTextForFamily(records.data(), static_cast<unsigned>(records.size()), file);
     const bool writeFailed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || writeFailed) fail("error while writing '" + output + "'");
+    if (std::fclose(file) != 0 || writeFailed) failConvert("error while writing '" + output + "'");
 
     std::printf("%d records written to %s\n", static_cast<int>(records.size()), output.c_str());
 }

@@ -9,6 +9,7 @@
 // follows a failed download); 130 cancelled by Ctrl-C.
 #include "commands.h"
 #include "console.h"
+#include "formatnames.h"
 #include "logrecords.h"
 #include "rawimage.h"
 #include "summarytexts.h"
@@ -58,12 +59,10 @@ std::string defaultName(const UnitState& state) {
     return "bexo-" + summaryTexts(state, true).serialNumber + "-" + stamp + ".txt";
 }
 
-std::vector<ExportFormat> formatsOf(const std::vector<std::string>& names) {
-    std::vector<ExportFormat> formats;
-    for (const std::string& name : names) {
-        const ExportFormat f = *formatNamed(name);
-        if (f != ExportFormat::Text && std::find(formats.begin(), formats.end(), f) == formats.end()) formats.push_back(f);
-    }
+// The text file is written anyway: the formats beside it.
+std::vector<ExportFormat> formatsBesideText(const std::vector<std::string>& names) {
+    std::vector<ExportFormat> formats = formatsNamed(names);
+    formats.erase(std::remove(formats.begin(), formats.end(), ExportFormat::Text), formats.end());
     return formats;
 }
 
@@ -77,7 +76,7 @@ ExportOptions exportOptionsFor(const UnitState& state, const DownloadOptions& o)
 // The formats beside the text file, from the downloaded image.
 bool writeExports(const std::vector<uint8_t>& image, const std::string& textPath, const UnitState& state,
                   const DownloadOptions& o, Outcome& out, ConsoleDialog& console) {
-    const std::vector<ExportFormat> formats = formatsOf(o.formats);
+    const std::vector<ExportFormat> formats = formatsBesideText(o.formats);
     if (formats.empty()) return true;
     const ExportOptions options = exportOptionsFor(state, o);
     std::vector<LogRecord> records;
@@ -215,7 +214,7 @@ void runDownload(const DownloadOptions& o) {
     const std::string command = "bexolog download";
     ExportOptions check;
     std::string error;
-    for (const ExportFormat f : formatsOf(o.formats))
+    for (const ExportFormat f : formatsBesideText(o.formats))
         if (!formatAvailable(f, check, error)) {
             std::fprintf(stderr, "%s: %s\n", command.c_str(), error.c_str());
             throw CLI::RuntimeError(1);

@@ -1,6 +1,7 @@
 // bexolog export: raw log image -> the files GIS, map and biodiversity tools
 // read, through the same entry point a download uses.
 #include "commands.h"
+#include "formatnames.h"
 #include "imagefile.h"
 #include "logrecords.h"
 #include "numberarg.h"
@@ -32,20 +33,9 @@ struct CommandOptions {
     bool acceptTruncated = false;
 };
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void failExport(const std::string& message) {
     std::fprintf(stderr, "bexolog export: %s\n", message.c_str());
     throw CLI::RuntimeError(1);
-}
-
-std::vector<ExportFormat> formatsOf(const std::vector<std::string>& names) {
-    std::vector<ExportFormat> formats;
-    for (const std::string& name : names) {
-        const ExportFormat format = *formatNamed(name); // the option's check let only known names through
-        bool repeated = false;
-        for (const ExportFormat f : formats) repeated = repeated || f == format;
-        if (!repeated) formats.push_back(format);
-    }
-    return formats;
 }
 
 ExportOptions exportOptionsOf(const CommandOptions& o) {
@@ -63,34 +53,34 @@ ExportOptions exportOptionsOf(const CommandOptions& o) {
 
 void runExport(const CommandOptions& o) {
     const ExportOptions options = exportOptionsOf(o);
-    const std::vector<ExportFile> files = exportFiles(formatsOf(o.formats), o.image, o.output, options);
+    const std::vector<ExportFile> files = exportFiles(formatsNamed(o.formats), o.image, o.output, options);
     std::string error;
     for (const ExportFile& f : files) {
-        if (!formatAvailable(f.format, options, error)) fail(error);
+        if (!formatAvailable(f.format, options, error)) failExport(error);
         std::error_code ignored;
         if (std::filesystem::equivalent(o.image, f.path, ignored))
-            fail("the " + std::string(formatName(f.format)) + " file would overwrite the image '" + o.image +
+            failExport("the " + std::string(formatName(f.format)) + " file would overwrite the image '" + o.image +
                  "'; choose another with -o");
     }
-    if (!o.timeZone.empty() && !useTimeZone(o.timeZone, error)) fail(error);
+    if (!o.timeZone.empty() && !useTimeZone(o.timeZone, error)) failExport(error);
 
     std::vector<unsigned char> image;
-    if (!readImageFile(o.image, image, error)) fail(error);
-    if (image.empty()) fail("the image '" + o.image + "' is empty");
+    if (!readImageFile(o.image, image, error)) failExport(error);
+    if (image.empty()) failExport("the image '" + o.image + "' is empty");
     if (!o.oldestVersion.empty())
         set_oldest_usable_version(static_cast<int>(*parseNumber(o.oldestVersion, 255)));
     std::vector<LogRecord> records;
-    if (!parseImage(image, records, error)) fail(error);
+    if (!parseImage(image, records, error)) failExport(error);
     if (endsInsideRun(image) && !o.acceptTruncated)
-        fail("the image '" + o.image + "' ends inside a log run: it looks cut short (" + std::to_string(records.size()) +
+        failExport("the image '" + o.image + "' ends inside a log run: it looks cut short (" + std::to_string(records.size()) +
              " records before its end). Export them anyway with --accept-truncated");
     if (records.empty())
-        fail("the image '" + o.image + "' holds no log records" +
+        failExport("the image '" + o.image + "' holds no log records" +
              (o.oldestVersion.empty() ? " (older log families need --oldest-version)" : ""));
 
     const ExportResult result = exportLog(records.data(), records.size(), options, files);
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "bexolog export: warning: %s\n", warning.c_str());
-    if (!result.ok) fail(result.error);
+    if (!result.ok) failExport(result.error);
     for (const std::string& line : result.written) std::printf("%s\n", line.c_str());
 }
 

@@ -8,6 +8,7 @@
 // cannot be read; 2 the unit failed (identification or a step of the load);
 // 3 the files do not fit the unit (wrong chip, unreadable HEX, unsupported CPU).
 #include "commands.h"
+#include "console.h"
 #include "imagefile.h"
 #include "unit_session.h"
 #include "zelusb.h"
@@ -97,14 +98,6 @@ void showProgress(ProgressBar& bar, int kind, int position, int range) {
 void endProgress(ProgressBar& bar) {
     if (bar.open) std::fputc('\n', stderr);
     bar.open = false;
-}
-
-bool stderrIsTerminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
 }
 
 // --- The load, with its status records ------------------------------------------

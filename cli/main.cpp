@@ -16,6 +16,8 @@ std::string versionText() {
 
 int main(int argc, char** argv) {
     CLI::App app{"Tools for Bexo GPS loggers and their logs.", "bexolog"};
+    // On Windows CLI11 would take "/path/file" for an option named path/file.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.set_version_flag("--version", versionText(), "Show the versions of the export program and its libraries");
     addConvertCommand(app);

@@ -10,3 +10,11 @@ function(bexo_warnings target)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
 endfunction()
+
+# Programs made of many small files that all include heavy headers (GoogleTest,
+# CLI11) compile those headers' inline code once instead of once per file.
+function(bexo_unity target)
+  if(BEXO_UNITY_BUILD)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+  endif()
+endfunction()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test job: install what is missing, then for each preset configure,
-# build and run ctest (--output-on-failure, -j2). The mingw preset's tests
-# run under Wine inside Xvfb, after a warm-up that creates the Wine prefix.
+# build and run ctest (--output-on-failure, -j2, a failed test run once
+# more). The mingw preset's tests run under Wine inside Xvfb, after a warm-up
+# that creates the Wine prefix.
 # Every preset is tried; a summary follows; the exit code is non-zero when
 # any configure, build or test failed.
 # Usage: scripts/test.sh [PRESET...]   (default: default asan tsan clang-release mingw)
@@ -26,6 +27,8 @@ bexo_ensure_packages "${packages[@]}"
 
 XVFB=(xvfb-run -a -s '-screen 0 1280x1024x24')
 summary=()
+failed_tests=()
+retried_tests=()
 total_passed=0
 total_failed=0
 any_failure=0
@@ -53,14 +56,14 @@ for p in "${presets[@]}"; do
           w0=$SECONDS
           cmake/wine/wine-run.sh --init build/mingw || exit 125
           echo "Wine warm-up: $((SECONDS - w0)) s"
-          ctest --preset mingw --output-on-failure -j 2
+          ctest --preset mingw --output-on-failure -j 2 --repeat until-pass:2
           rc=$?
           cmake/wine/wine-run.sh --stop build/mingw
           exit $rc' 2>&1 | tee "$log"
         rc=${PIPESTATUS[0]}
       else
         bexo_say "[$p] test"
-        ctest --preset "$p" --output-on-failure -j 2 2>&1 | tee "$log"
+        ctest --preset "$p" --output-on-failure -j 2 --repeat until-pass:2 2>&1 | tee "$log"
         rc=${PIPESTATUS[0]}
       fi
       line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
@@ -72,6 +75,14 @@ for p in "${presets[@]}"; do
         total_failed=$((total_failed + nfail))
       fi
       [ "$rc" -eq 0 ] || status="tests FAILED (ctest exit $rc)"
+      # A test that failed once and passed when run again is named too: a
+      # retry keeps a rare scheduling accident from failing the run, not
+      # from being seen.
+      while IFS= read -r name; do retried_tests+=("[$p] $name"); done < <(
+        grep -E 'Test +#[0-9]+: .*\*\*\*(Failed|Timeout|Exception)' "$log" | sed -E 's/^.*Test +#[0-9]+: ([^ ]+).*$/\1/' | sort -u)
+      # The names again at the end, where a reader of the tail of the log looks.
+      while IFS= read -r name; do failed_tests+=("[$p] $name"); done < <(
+        sed -n '/The following tests FAILED:/,/^$/p' "$log" | grep -E '^[[:space:]]+[0-9]+ - ' | sed 's/^[[:space:]]*//')
     fi
   fi
   [ "$status" = ok ] || any_failure=1
@@ -82,6 +93,8 @@ printf '\n==================== summary ====================\n'
 printf '%-8s %-30s %-24s %6s\n' preset result tests time
 printf '%s\n' "${summary[@]}"
 printf 'total time: %d s\n' $((SECONDS - start_all))
+[ ${#retried_tests[@]} -eq 0 ] || printf 'failed at least once: %s\n' "${retried_tests[@]}"
+[ ${#failed_tests[@]} -eq 0 ] || printf 'failed: %s\n' "${failed_tests[@]}"
 if [ $any_failure -ne 0 ]; then
   echo "RESULT: FAILED"
 else

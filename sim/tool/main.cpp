@@ -7,6 +7,8 @@
 
 int main(int argc, char** argv) {
     CLI::App app{"Makes and manages virtual Bexo units, each kept in a folder.", "bexo-sim"};
+    // On Windows CLI11 would take "/path/file" for an option named path/file.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     addCreateCommand(app);
     addShowCommand(app);

@@ -97,6 +97,11 @@ TEST_F(Convert, FailuresExitNonZeroWithAMessage) {
     run = bexolog("convert " + image + " --family 0x10000");
     EXPECT_NE(run.exitCode, 0);
     EXPECT_EQ(readFile(base_ + ".txt"), "<missing>");
+
+    // A path that starts with a slash is a path on Windows too, not an option.
+    run = bexolog("convert /no-such-image.bin");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cannot open '/no-such-image.bin'"), std::string::npos) << run.err;
 }
 
 } // namespace

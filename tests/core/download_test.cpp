@@ -397,6 +397,13 @@ TEST_F(DownloadCancel, BetweenStepsStopsAtTheNext) {
     EXPECT_TRUE(runUnitRefresh(open->handle, after, RecordingDialog().link()));
 }
 
+TEST(DownloadProgressLine, FromTheLibrarysStatusRecord) {
+    const DownloadProgress p = downloadProgressOf(_ZEL_STATUS_RECORD{0, ZEL_STATUS_FILE_READ, 0x12345, 4096, 0, 0});
+    EXPECT_EQ(p.text, "Progress: 4096 ");
+    EXPECT_EQ(p.range, 0x2345);
+    EXPECT_EQ(p.position, 4096);
+}
+
 TEST(RawImagePath, BesideTheTextFileWhileThePathIsShortEnough) {
     const fs::path base = fs::absolute(fs::temp_directory_path());
     EXPECT_EQ(rawImagePathBeside((base / "x.txt").string()), (base / "bexo-log.bin").string());

@@ -209,6 +209,10 @@ COLORREF clientPixel(const Program& p, int x, int y) {
     return c;
 }
 
+bool bannerIs(const Program& p, COLORREF fill, DWORD timeoutMs) {
+    return eventually([&] { return clientPixel(p, 12, 12) == fill && clientPixel(p, 512, 42) == fill; }, timeoutMs);
+}
+
 int bannerPixels(const Program& p, COLORREF colour) {
     POINT origin{0, 0};
     ClientToScreen(p.main, &origin);

@@ -95,6 +95,14 @@ bool saveAs(const Program& p, const std::string& file);
 // its exit code, or -1.
 int runTool(const std::string& name, const std::string& arguments, std::string* output = nullptr);
 
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// Whether the banner's fill, read at two of its corners, becomes `fill`.
+bool bannerIs(const Program& p, COLORREF fill, DWORD timeoutMs = 15000);
+
 // Polls `condition` every 10 ms; true as soon as it holds.
 template <class F> bool eventually(F condition, DWORD timeoutMs = 10000) {
     const DWORD start = GetTickCount();

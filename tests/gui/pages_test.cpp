@@ -14,13 +14,6 @@ namespace {
 using namespace gui;
 namespace fs = std::filesystem;
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-
-bool bannerIs(const Program& p, COLORREF fill, DWORD timeoutMs = 15000) {
-    return eventually([&] { return clientPixel(p, 12, 12) == fill; }, timeoutMs);
-}
-
 // Started with the unit plugged in, past its first refresh.
 std::unique_ptr<Program> startConnected(const UnitFolder& unit) {
     auto p = start({&unit});

@@ -8,15 +8,7 @@ namespace {
 
 using namespace gui;
 
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr int kBannerArea = 505 * 35;
-
-bool bannerIs(const Program& p, COLORREF fill) {
-    return eventually([&] { return clientPixel(p, 12, 12) == fill && clientPixel(p, 512, 42) == fill; }, 10000);
-}
 
 void expectDisconnectedPages(const Program& p) {
     HWND summary = currentPage(p);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int32_t kT = 1205849947;
+constexpr int32_t kPlanStart = 1205849947;
 
 LogRecord at(int32_t time, uint8_t flags = 0, float latitude = 49.5f, float longitude = -112.25f) {
     return LogRecord{time, latitude, longitude, 40.0f, 50, flags};
@@ -29,32 +29,38 @@ std::vector<std::size_t> segmentSizes(const std::vector<LogRecord>& records, int
 
 TEST(TrackPlan, RunsThatCarryOnStayInOneSegment) {
     std::vector<LogRecord> r;
-    run(r, kT, 10, 5);
-    run(r, kT + 50, 3, 5);           // one step later: same drive
-    run(r, kT + 62, 1, 5, 5 * 2 + 1); // an observation run between grid points
-    run(r, kT + 65, 4, 5);
+    run(r, kPlanStart, 10, 5);
+    run(r, kPlanStart + 50, 3, 5);           // one step later: same drive
+    run(r, kPlanStart + 62, 1, 5, 5 * 2 + 1); // an observation run between grid points
+    run(r, kPlanStart + 65, 4, 5);
     EXPECT_EQ(segmentSizes(r), std::vector<std::size_t>{18});
 }
 
 TEST(TrackPlan, RunsThatBeginLaterStartASegment) {
     std::vector<LogRecord> r;
-    run(r, kT, 10, 5);
-    run(r, kT + 45 + 11, 4, 5); // 11 s after the last point of a 5 s log
+    run(r, kPlanStart, 10, 5);
+    run(r, kPlanStart + 45 + 11, 4, 5); // 11 s after the last point of a 5 s log
     EXPECT_EQ(segmentSizes(r), (std::vector<std::size_t>{10, 4}));
     // A first run of one point: the step of the run after it decides.
     std::vector<LogRecord> lone;
-    run(lone, kT, 1);
-    run(lone, kT + 5, 4, 5);
+    run(lone, kPlanStart, 1);
+    run(lone, kPlanStart + 5, 4, 5);
     EXPECT_EQ(segmentSizes(lone), std::vector<std::size_t>{5});
+    // Fixes slower than the interval: every point a run of its own. No step
+    // is known, so one drive, until the gap.
+    std::vector<LogRecord> sparse;
+    for (int i = 0; i < 20; ++i) run(sparse, kPlanStart + 5 * i, 1);
+    run(sparse, kPlanStart + 95 + 301, 1);
+    EXPECT_EQ(segmentSizes(sparse), (std::vector<std::size_t>{20, 1}));
 }
 
 TEST(TrackPlan, TimeGoingBackOrPastTheGapBreaks) {
     std::vector<LogRecord> r;
-    run(r, kT, 5, 1);
-    r.push_back(at(kT + 4 + 300)); // exactly the gap: no break
-    r.push_back(at(kT + 4 + 601)); // past it
-    r.push_back(at(kT + 100));     // back in time
-    r.push_back(at(kT + 100));     // same second: no break
+    run(r, kPlanStart, 5, 1);
+    r.push_back(at(kPlanStart + 4 + 300)); // exactly the gap: no break
+    r.push_back(at(kPlanStart + 4 + 601)); // past it
+    r.push_back(at(kPlanStart + 100));     // back in time
+    r.push_back(at(kPlanStart + 100));     // same second: no break
     EXPECT_EQ(segmentSizes(r), (std::vector<std::size_t>{6, 1, 2}));
     EXPECT_EQ(segmentSizes(r, 0), (std::vector<std::size_t>{1, 1, 1, 1, 1, 1, 1, 2}));
     // Families 1 and 2 start every run at the same time: each is a segment.
@@ -66,13 +72,13 @@ TEST(TrackPlan, TimeGoingBackOrPastTheGapBreaks) {
 
 TEST(TrackPlan, RecordsOffTheEarthOrBeforeTheEpochAreLeftOutAndCounted) {
     std::vector<LogRecord> r;
-    run(r, kT, 3);
+    run(r, kPlanStart, 3);
     r[1].time = -5;
-    r.push_back(at(kT + 3, 0, 90.5f, 0));
-    r.push_back(at(kT + 4, 0, 0, -180.001f));
-    r.push_back(at(kT + 5, 0, NAN, 0));
-    r.push_back(at(kT + 6, 0, -90.0f, 180.0f)); // the edges are on the earth
-    r.push_back(at(kT + 7, 19 * 2 + 1, 100.0f, 0)); // an observation off the earth
+    r.push_back(at(kPlanStart + 3, 0, 90.5f, 0));
+    r.push_back(at(kPlanStart + 4, 0, 0, -180.001f));
+    r.push_back(at(kPlanStart + 5, 0, NAN, 0));
+    r.push_back(at(kPlanStart + 6, 0, -90.0f, 180.0f)); // the edges are on the earth
+    r.push_back(at(kPlanStart + 7, 19 * 2 + 1, 100.0f, 0)); // an observation off the earth
     const LogPlan plan = planLog(r.data(), r.size(), PlanOptions{LogLayout::Coded, {}, 300});
     EXPECT_EQ(plan.records, r.size());
     EXPECT_EQ(plan.trackPoints, 3u);
@@ -81,15 +87,15 @@ TEST(TrackPlan, RecordsOffTheEarthOrBeforeTheEpochAreLeftOutAndCounted) {
     EXPECT_EQ(plan.leftOut.observations, 1u);
     EXPECT_TRUE(plan.observations.empty());
     ASSERT_EQ(plan.segments.size(), 1u); // the left-out records do not break it
-    EXPECT_EQ(plan.firstTime, kT);
-    EXPECT_EQ(plan.lastTime, kT + 6);
+    EXPECT_EQ(plan.firstTime, kPlanStart);
+    EXPECT_EQ(plan.lastTime, kPlanStart + 6);
     std::vector<std::size_t> points;
     forEachPoint(r.data(), plan.segments[0], [&](std::size_t i) { points.push_back(i); });
     EXPECT_EQ(points, (std::vector<std::size_t>{0, 2, 6}));
 }
 
 TEST(TrackPlan, ObservationsFollowTheLayoutsMergeRules) {
-    std::vector<LogRecord> r{at(kT, 5 * 2 + 1), at(kT + 20, 19 * 2 + 1), at(kT + 40, 0), at(kT + 50, 20 * 2 + 1)};
+    std::vector<LogRecord> r{at(kPlanStart, 5 * 2 + 1), at(kPlanStart + 20, 19 * 2 + 1), at(kPlanStart + 40, 0), at(kPlanStart + 50, 20 * 2 + 1)};
     const auto observations = [&](LogLayout layout, MergeOptions merge) {
         return planLog(r.data(), r.size(), PlanOptions{layout, merge, 300}).observations;
     };

@@ -10,11 +10,9 @@
 using namespace logimage;
 using logimage_test::decode;
 
-namespace {
 class RawRuns : public ::testing::Test {
     logimage_test::AllFamilies gate_;
 };
-} // namespace
 
 namespace {
 

@@ -12,7 +12,7 @@ using namespace track;
 
 namespace {
 
-Gpx readShared(const char* name) {
+Gpx readTrack(const char* name) {
     Gpx gpx;
     std::string error;
     EXPECT_TRUE(readGpxFile(std::string(BEXO_TEST_DATA) + "/tracks/" + name, gpx, error)) << error;
@@ -121,7 +121,7 @@ TEST(GpxFixes, RecordedTracksSurviveALogImage) {
     const logimage_test::AllFamilies gate;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.file) + " family " + std::to_string(c.family));
-        const auto fixes = toFixes(readShared(c.file));
+        const auto fixes = toFixes(readTrack(c.file));
         const auto records = logimage_test::decode(logimage::encodeTrack(fixes, {c.family, c.interval}));
         ASSERT_EQ(records.size(), fixes.size()); // steps are the interval or longer: every fix is logged
         const double tol = (1u << c.shift) * 65536.0 / 14316.0 / 600000.0 / 2 + 1e-5;
@@ -132,5 +132,5 @@ TEST(GpxFixes, RecordedTracksSurviveALogImage) {
             EXPECT_NEAR(records[i].speed, fixes[i].speedKmh, c.family == 5 ? 0.1 : 0.93);
         }
     }
-    EXPECT_THROW(logimage::encodeTrack(toFixes(readShared("logger-a.gpx")), {3, 5}), std::invalid_argument);
+    EXPECT_THROW(logimage::encodeTrack(toFixes(readTrack("logger-a.gpx")), {3, 5}), std::invalid_argument);
 }

@@ -18,7 +18,7 @@ namespace {
 using vfactory::DirEntry;
 using vfactory::PlannedFile;
 
-std::array<uint8_t, vunit::kMaxSectors> mapOf(int sectors) {
+std::array<uint8_t, vunit::kMaxSectors> sectorsPresent(int sectors) {
     std::array<uint8_t, vunit::kMaxSectors> map{};
     for (int s = 0; s < sectors; ++s) map[static_cast<std::size_t>(s)] = 1;
     return map;
@@ -35,21 +35,21 @@ using Pairs = std::vector<std::pair<int, int>>;
 TEST(LogFilePlan, TwentyThousandBytesOfSoundsInSectorZero) {
     // 32 sectors, 20000 bytes of sounds in sector 0.
     const std::vector<DirEntry> sounds = {{0, 0x14, 1, 12000}, {12000, 0x14, 2, 8000}};
-    EXPECT_EQ(asPairs(vfactory::planLogFiles(mapOf(32), 32, sounds)),
+    EXPECT_EQ(asPairs(vfactory::planLogFiles(sectorsPresent(32), 32, sounds)),
               (Pairs{{0, 42975}, {2, 62975}, {3, 62975}, {4, 62975}, {5, 62975}, {6, 62975}, {7, 62975}, {8, 60975}}));
 }
 
 TEST(LogFilePlan, EmptyUnitsAndTheLimits) {
     // The first empty sector stays free; the cap ends the files.
-    EXPECT_EQ(asPairs(vfactory::planLogFiles(mapOf(32), 32, {})),
+    EXPECT_EQ(asPairs(vfactory::planLogFiles(sectorsPresent(32), 32, {})),
               (Pairs{{1, 62975}, {2, 62975}, {3, 62975}, {4, 62975}, {5, 62975}, {6, 62975}, {7, 62975}, {8, 40975}}));
     // A small unit runs into its reserve before the cap.
-    EXPECT_EQ(asPairs(vfactory::planLogFiles(mapOf(4), 4, {})), (Pairs{{1, 62975}, {2, 62975}, {3, 51202}}));
+    EXPECT_EQ(asPairs(vfactory::planLogFiles(sectorsPresent(4), 4, {})), (Pairs{{1, 62975}, {2, 62975}, {3, 51202}}));
     // 2688 bytes free leave 128 for a file: too small. 2689 leave 129.
-    EXPECT_EQ(vfactory::planLogFiles(mapOf(4), 4, {{0, 0x14, 1, 62847}}).front().sector, 2);
-    EXPECT_EQ(asPairs(vfactory::planLogFiles(mapOf(4), 4, {{0, 0x14, 1, 62846}})).front(), (std::pair<int, int>{0, 129}));
+    EXPECT_EQ(vfactory::planLogFiles(sectorsPresent(4), 4, {{0, 0x14, 1, 62847}}).front().sector, 2);
+    EXPECT_EQ(asPairs(vfactory::planLogFiles(sectorsPresent(4), 4, {{0, 0x14, 1, 62846}})).front(), (std::pair<int, int>{0, 129}));
     // Absent sectors get nothing, and only the present ones count.
-    auto map = mapOf(0);
+    auto map = sectorsPresent(0);
     map[64] = map[65] = map[66] = 1;
     EXPECT_EQ(asPairs(vfactory::planLogFiles(map, 256, {})), (Pairs{{65, 62975}, {66, 49409}}));
 }

@@ -12,14 +12,14 @@ namespace {
 
 using Specs = std::vector<std::string>;
 
-void makeUnit(const std::filesystem::path& dir) {
+void makeStockUnit(const std::filesystem::path& dir) {
     const vfactory::UnitDescription d = vfactory::defaultDescription();
     vunit::createUnitFolder(dir, d.identity, vfactory::buildUnit(d));
 }
 
 TEST(ArmedFaults, WaitInOrderAndAreTakenOnce) {
     ScratchDir dir("faults");
-    makeUnit(dir.path);
+    makeStockUnit(dir.path);
     EXPECT_TRUE(vunit::takeFaults(dir.path).empty());
     vunit::appendFault(dir.path, "drop-response");
     vunit::appendFault(dir.path, "late-response:7000, wrong-code");
@@ -32,7 +32,7 @@ TEST(ArmedFaults, WaitInOrderAndAreTakenOnce) {
 
 TEST(ArmedFaults, ARejectedSpecKeepsEveryFaultWaiting) {
     ScratchDir dir("faultsreject");
-    makeUnit(dir.path);
+    makeStockUnit(dir.path);
     vunit::appendFault(dir.path, "garbage");
     vunit::appendFault(dir.path, "nonsense");
     Specs seen;
@@ -48,7 +48,7 @@ TEST(ArmedFaults, ARejectedSpecKeepsEveryFaultWaiting) {
 TEST(ArmedFaults, OnlyOneLineSpecsForARealUnit) {
     ScratchDir dir("faultsbad");
     EXPECT_THROW(vunit::appendFault(dir.path, "drop-response"), std::runtime_error); // no unit here
-    makeUnit(dir.path);
+    makeStockUnit(dir.path);
     EXPECT_THROW(vunit::appendFault(dir.path, ""), std::runtime_error);
     EXPECT_THROW(vunit::appendFault(dir.path, "drop-response\nwrong-code"), std::runtime_error);
     EXPECT_TRUE(vunit::pendingFaults(dir.path).empty());

@@ -8,7 +8,7 @@ using namespace hosttest;
 
 namespace {
 
-constexpr std::array<uint8_t, 6> kStep1 = {0, 0, 0, 2, 2, 0};
+constexpr std::array<uint8_t, 6> kPowerStep1 = {0, 0, 0, 2, 2, 0};
 
 enum class Starts { Application, BootLoader, Nothing };
 
@@ -17,7 +17,7 @@ enum class Starts { Application, BootLoader, Nothing };
 // the version request once pin 5 is up.
 Starts powerCycle(Host& h) {
     setPins(h, {0, 0, 0, 0, 0, 0});
-    setPins(h, kStep1);
+    setPins(h, kPowerStep1);
     if (setCounter(h, 0)) return Starts::BootLoader;
     setPins(h, {0, 0, 0, 2, 2, 2});
     reframe(h);

@@ -41,7 +41,11 @@ Bytes readThroughLibrary(int unit, const zel::FirmwareChip& chip, uint32_t from,
 
 uint16_t wordAt(const Bytes& image, uint32_t k) { return static_cast<uint16_t>(image[2 * k] | image[2 * k + 1] << 8); }
 
-struct Program {
+} // namespace
+
+// Outside the anonymous namespace: a test's base class may not have internal
+// linkage when the suite is compiled as one unit.
+struct AssembledProgram {
     const char* chip;
     uint16_t cpuId;
     const char* prefix;
@@ -51,14 +55,12 @@ struct Program {
 };
 
 // Test names show the chip, not the record's bytes.
-void PrintTo(const Program& p, std::ostream* out) { *out << p.chip; }
+void PrintTo(const AssembledProgram& p, std::ostream* out) { *out << p.chip; }
 
-class AssembledPrograms : public ::testing::TestWithParam<Program> {};
-
-} // namespace
+class AssembledPrograms : public ::testing::TestWithParam<AssembledProgram> {};
 
 TEST_P(AssembledPrograms, LoadEndToEnd) {
-    const Program& p = GetParam();
+    const AssembledProgram& p = GetParam();
     const std::string boot = fileText(std::string(p.prefix) + "_boot.hex");
     const std::string app = fileText(std::string(p.prefix) + "_app.hex");
     ASSERT_FALSE(boot.empty());
@@ -103,8 +105,8 @@ TEST_P(AssembledPrograms, LoadEndToEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Chips, AssembledPrograms,
-    ::testing::Values(Program{"PIC18F4520", 0x1087, "pic18f4520", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
-                      Program{"PIC18F4525", 0x0C43, "pic18f4525", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x5800},
-                      Program{"PIC18F4550", 0x1204, "pic18f4550", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
-                      Program{"PIC16F877A", 0x0E24, "pic16f877a", 0x100, {0x1234, 0x0678, 0x1ABC, 0x2EF0}, 0x1F00}),
-    [](const ::testing::TestParamInfo<Program>& param) { return std::string(param.param.chip); });
+    ::testing::Values(AssembledProgram{"PIC18F4520", 0x1087, "pic18f4520", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
+                      AssembledProgram{"PIC18F4525", 0x0C43, "pic18f4525", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x5800},
+                      AssembledProgram{"PIC18F4550", 0x1204, "pic18f4550", 0x100, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, 0x3800},
+                      AssembledProgram{"PIC16F877A", 0x0E24, "pic16f877a", 0x100, {0x1234, 0x0678, 0x1ABC, 0x2EF0}, 0x1F00}),
+    [](const ::testing::TestParamInfo<AssembledProgram>& param) { return std::string(param.param.chip); });

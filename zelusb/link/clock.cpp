@@ -10,6 +10,7 @@ namespace zel {
 
 namespace {
 std::atomic<bool> g_fastAllowed{false};
+std::atomic<int64_t> g_waited{0};
 constexpr long kFastDivisor = 100;
 } // namespace
 
@@ -28,7 +29,10 @@ void setFastClockAllowed(bool allowed) { g_fastAllowed = allowed; }
 void fixedWait(long ms) {
     if (ms <= 0) return;
     if (g_fastAllowed) ms = ms / kFastDivisor > 0 ? ms / kFastDivisor : 1;
+    g_waited += ms;
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
+
+int64_t fixedWaitsSoFarMs() { return g_waited.load(); }
 
 } // namespace zel

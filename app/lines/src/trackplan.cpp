@@ -3,6 +3,8 @@
 // the one before stopped (its first point at most one logging step after the
 // last point) is the same drive; a run that begins later is a new one. The
 // logging step is the one seen between points inside the runs around it.
+// Where no run has shown a step yet (a log of one-point runs, as a unit writes
+// when its fixes come slower than its interval), only the gap divides.
 #include "trackplan.h"
 
 #include <algorithm>
@@ -22,7 +24,7 @@ struct Segmenter {
     std::size_t count;
     int64_t gap;
     std::size_t previous = kNoRecord; // last track point
-    int64_t step = 1;                 // last step seen inside a run
+    int64_t step = 0;                 // last step seen inside a run; 0: none yet
 
     // Step from i to the next record, when that continues i's run.
     int64_t stepAfter(std::size_t i) const {
@@ -38,7 +40,8 @@ struct Segmenter {
             if (dt > 0) step = dt;
             return false;
         }
-        return dt > std::max(step, stepAfter(i));
+        const int64_t known = std::max(step, stepAfter(i));
+        return known > 0 && dt > known;
     }
 };
 

@@ -62,6 +62,15 @@ struct DownloadReport {
     std::vector<uint8_t> image; // with keepImage
 };
 
+// What the download dialog shows of a library status record (message
+// 1034): the progress line "Progress: %d " and the bar's range and position.
+struct DownloadProgress {
+    std::string text;
+    int range = 0; // the record's range, its low 16 bits
+    int position = 0;
+};
+DownloadProgress downloadProgressOf(const _ZEL_STATUS_RECORD& record);
+
 struct DownloadRun;
 
 // The download dialog's procedure: the constructor is its initialisation

@@ -100,8 +100,11 @@ void work(DownloadRun& r) {
     }
 
     std::vector<unsigned> logIds;
-    for (int i = 0; i < count; ++i)
-        if (entries[static_cast<size_t>(i)].type == kLogFileType) logIds.push_back(entries[static_cast<size_t>(i)].id);
+    for (int i = 0; i < count; ++i) {
+        const _direntry& e = entries[static_cast<size_t>(i)];
+        const unsigned id = e.id; // a packed field: taken by value
+        if (e.type == kLogFileType) logIds.push_back(id);
+    }
     const int files = static_cast<int>(logIds.size());
     // The files may have grown since the refresh that sized the image.
     size_t needed = 0;
@@ -205,6 +208,10 @@ void work(DownloadRun& r) {
 }
 
 } // namespace
+
+DownloadProgress downloadProgressOf(const _ZEL_STATUS_RECORD& record) {
+    return {format("Progress: %d ", record.position), record.range & 0xFFFF, record.position};
+}
 
 DownloadSetup downloadSetup(const UnitState& state, MergeOptions merge) {
     DownloadSetup setup;
