@@ -146,13 +146,12 @@ DialogLink workerLink(const std::shared_ptr<Posted>& p) {
     link.end = [p](int result) { PostMessageA(p->dialog, kEndDialog, static_cast<WPARAM>(result), 0); };
     if (p->progressTextId) {
         link.libraryStatus = [p](const _ZEL_STATUS_RECORD& record) {
+            const DownloadProgress progress = downloadProgressOf(record);
             {
                 std::lock_guard<std::mutex> lock(p->mutex);
-                char text[64];
-                wsprintfA(text, "Progress: %d ", record.position);
-                p->progressText = text;
-                p->range = record.range & 0xFFFF;
-                p->position = record.position;
+                p->progressText = progress.text;
+                p->range = progress.range;
+                p->position = progress.position;
             }
             post(p);
         };
