@@ -3,6 +3,8 @@
 // and a unit pulled out or a download cancelled on the way.
 #include "gui_driver.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -225,6 +227,9 @@ TEST(Pages, CancelClosesTheDownloadDialogWithinASecondAndNothingIsCleared) {
     ASSERT_TRUE(saveAs(*p, scratch("cancelled.txt").string()));
     HWND dialog = waitForWindow(*p, "Download");
     ASSERT_NE(dialog, nullptr);
+    // The library's progress records reach the progress line and bar.
+    EXPECT_TRUE(eventually([&] { return text(dialog, 1017).rfind("Progress: ", 0) == 0; }, 30000)) << text(dialog, 1017);
+    EXPECT_TRUE(eventually([&] { return SendDlgItemMessageA(dialog, 1018, PBM_GETPOS, 0, 0) > 0; }, 30000));
     ASSERT_TRUE(stallTheReads(unit, dialog));
     const auto pressed = std::chrono::steady_clock::now();
     click(dialog, 1016);
