@@ -182,6 +182,18 @@ std::string text(HWND dialog, int id) {
     return buffer;
 }
 
+std::vector<std::string> controlTexts(HWND dialog) {
+    std::vector<std::string> texts;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        // Asked of the control itself: for another process's window,
+        // GetWindowText gives the text it was made with, not an edit box's.
+        char buffer[256] = {};
+        SendMessageA(c, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+        texts.push_back(buffer);
+    }
+    return texts;
+}
+
 bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 bool checked(HWND dialog, int id) { return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -66,6 +66,8 @@ bool windowGone(const Program& p, const char* caption, DWORD timeoutMs = 10000);
 HWND findWindow(const Program& p, const char* caption);
 
 std::string text(HWND dialog, int id);
+// Every control's text, in the order the dialog made them.
+std::vector<std::string> controlTexts(HWND dialog);
 bool enabled(HWND dialog, int id);
 bool checked(HWND dialog, int id);
 void setText(HWND dialog, int id, const std::string& value);

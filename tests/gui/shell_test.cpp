@@ -42,6 +42,60 @@ void expectDisconnectedPages(const Program& p) {
     selectTab(p, 0);
 }
 
+using Texts = std::vector<std::string>;
+
+TEST(Shell, EveryPageShowsEachOfItsControlsTexts) {
+    UnitFolder unit;
+    auto p = start({&unit});
+    ASSERT_TRUE(bannerIs(*p, kGreen));
+    ASSERT_TRUE(windowGone(*p, "Communicating with Bexo"));
+    EXPECT_EQ(controlTexts(p->main), Texts{"Tab1"});
+    const Texts summary{"Bexo Summary:", "Bexo Log Export:", "Version 3.5", "Bexo version:", "USB 1.03  CPU 1.29",
+                        "",              "CPU:",             "1087",        "Logging capable:", "Yes",
+                        "Serial number:", "00042",           "Bytes used:", "20000",            "Logs:",
+                        "0 files and 0 bytes"};
+    EXPECT_EQ(controlTexts(currentPage(*p)), summary);
+    selectTab(*p, 1);
+    const Texts configure{"Bexo Configuration:",
+                          "Volume level",
+                          "Mute",
+                          "Low",
+                          "High",
+                          "Battery saver",
+                          "When using batteries, automatically shut down if the ",
+                          "vehicle remains stationary for",
+                          "30",
+                          "minutes.",
+                          "Apply",
+                          "After applying the changes, the new settings will take effect next time Bexo is restarted."};
+    // Polled: the page's controls exist a moment before it fills them.
+    eventually([&] { return controlTexts(currentPage(*p)) == configure; });
+    EXPECT_EQ(controlTexts(currentPage(*p)), configure);
+    selectTab(*p, 2);
+    const Texts download{"Bexo Log Download:",
+                         "Merge log records for dead wildlife.",
+                         "Merge log records for crossing wildlife.",
+                         "Download logs && retain Bexo memory",
+                         "Download logs && clear Bexo memory",
+                         "Clear Bexo memory only"};
+    eventually([&] { return controlTexts(currentPage(*p)) == download; });
+    EXPECT_EQ(controlTexts(currentPage(*p)), download);
+    EXPECT_EQ(p->close(), 0);
+}
+
+TEST(Shell, ApplyWithoutAUnitRunsItsDialogsAndWritesNothing) {
+    auto p = start({});
+    ASSERT_TRUE(bannerIs(*p, kRed));
+    selectTab(*p, 1);
+    HWND page = nullptr;
+    ASSERT_TRUE(eventually([&] { return (page = currentPage(*p)) && controlTexts(page).size() == 12; }));
+    click(page, 1032);
+    EXPECT_NE(waitForWindow(*p, "Communicating with Bexo", 5000), nullptr);
+    EXPECT_TRUE(windowGone(*p, "Communicating with Bexo"));
+    EXPECT_EQ(clientPixel(*p, 12, 12), kRed);
+    EXPECT_EQ(p->close(), 0);
+}
+
 TEST(Shell, StartsWithoutAUnitRedBannerAndEveryPageDisconnected) {
     auto p = start({});
     ASSERT_NE(p->main, nullptr);
