@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -233,17 +234,38 @@ std::string unplugOpen(const std::string& folder) {
     return path;
 }
 
+// The watcher's thread, stopped before the library's other statics go: it
+// must not tell anyone of a change while the process is taking them down.
+struct Watcher {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    std::thread thread;
+    ~Watcher() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+    // Waits 200 ms; false once stopping.
+    bool pause() {
+        std::unique_lock<std::mutex> lock(mutex);
+        return !wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return stop; });
+    }
+};
+
 // Another program (bexo-sim plug / unplug, or a unit made or removed) plugs
 // and pulls the units named in ZELUSB_VIRTUAL: their folders are looked at
 // five times a second and each change is told as an arrival or a removal.
-void watchEnvironmentFolders() {
+void watchEnvironmentFolders(Watcher* watcher) {
     struct Seen {
         std::string folder, path;
     };
     std::vector<Seen> seen;
     for (const std::string& f : environmentFolders()) seen.push_back({f, unitPath(f)});
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    while (watcher->pause()) {
         for (Seen& s : seen) {
             const std::string now = unitPath(s.folder);
             if (now == s.path) continue;
@@ -260,14 +282,18 @@ void watchEnvironmentFolders() {
 } // namespace
 
 bool watchDevices(DeviceNotify n, void* context) {
-    static bool watching = false;
+#if defined(_WIN32)
+    // Never destroyed: at process exit Windows ends the thread, perhaps
+    // holding the watcher's mutex, before the library's statics go.
+    static Watcher& watcher = *new Watcher;
+#else
+    static Watcher watcher;
+#endif
     std::lock_guard<std::mutex> lock(g_mutex);
     g_notify = n;
     g_notifyContext = context;
-    if (!watching && !environmentFolders().empty()) {
-        watching = true;
-        std::thread(watchEnvironmentFolders).detach();
-    }
+    if (!watcher.thread.joinable() && !environmentFolders().empty())
+        watcher.thread = std::thread(watchEnvironmentFolders, &watcher);
     return true;
 }
 
