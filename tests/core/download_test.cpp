@@ -397,6 +397,18 @@ TEST_F(DownloadCancel, BetweenStepsStopsAtTheNext) {
     EXPECT_TRUE(runUnitRefresh(open->handle, after, RecordingDialog().link()));
 }
 
+TEST_F(DownloadCancel, AfterTheWorkerEndedTheDialogChangesNothing) {
+    plugFiles({{4096, pattern(100, 1)}});
+    RecordingDialog dialog;
+    DownloadDialog download(DownloadValues{open->handle, logFilePath, statusMessage, downloadRunning}, setup(),
+                            dialog.link());
+    ASSERT_TRUE(download.waitUntilFinished(std::chrono::seconds(30)));
+    download.cancel();
+    const DownloadReport report = download.report();
+    EXPECT_EQ(report.result, 1);
+    EXPECT_FALSE(report.cancelled);
+}
+
 TEST(DownloadProgressLine, FromTheLibrarysStatusRecord) {
     const DownloadProgress p = downloadProgressOf(_ZEL_STATUS_RECORD{0, ZEL_STATUS_FILE_READ, 0x12345, 4096, 0, 0});
     EXPECT_EQ(p.text, "Progress: 4096 ");
