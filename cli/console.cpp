@@ -19,21 +19,21 @@ std::atomic<bool> g_interrupted{false};
 
 } // namespace
 
-bool stderrIsTerminal() {
 #if defined(_WIN32)
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
+namespace {
+// A console, not merely a character device: NUL passes _isatty too.
+bool isConsole(DWORD which) {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
+} // namespace
 
-bool stdinIsTerminal() {
-#if defined(_WIN32)
-    return _isatty(_fileno(stdin)) != 0;
+bool stderrIsTerminal() { return isConsole(STD_ERROR_HANDLE); }
+bool stdinIsTerminal() { return isConsole(STD_INPUT_HANDLE); }
 #else
-    return isatty(fileno(stdin)) != 0;
+bool stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+bool stdinIsTerminal() { return isatty(fileno(stdin)) != 0; }
 #endif
-}
 
 #if defined(_WIN32)
 

@@ -196,7 +196,9 @@ TEST_F(UnitCommands, ClearAsksOrNeedsYes) {
     const fs::path unit = makeUnit("a", 7);
     use({unit});
     const auto before = storageOf(unit).sectors;
-    Outcome run = bexolog("clear");
+    const std::string noAnswer = writeImage({}, ".in"); // stdin that is no terminal
+    Outcome run = bexolog("clear <" + noAnswer);
+    std::remove(noAnswer.c_str());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("add --yes"), std::string::npos);
     EXPECT_TRUE(storageOf(unit).sectors == before);

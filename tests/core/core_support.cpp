@@ -51,6 +51,10 @@ DialogLink RecordingDialog::link() {
         const char* kind = icon == MessageIcon::Error ? "error" : icon == MessageIcon::Warning ? "warning" : "information";
         add("box " + caption + "|" + kind + "|" + text);
     };
+    l.libraryStatus = [this](const _ZEL_STATUS_RECORD&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++records_;
+    };
     l.end = [this](int result) {
         add("end " + std::to_string(result));
         std::lock_guard<std::mutex> lock(mutex_);
@@ -81,6 +85,11 @@ std::vector<std::string> RecordingDialog::boxes() {
     for (const std::string& e : events())
         if (e.rfind("box ", 0) == 0) out.push_back(e.substr(4));
     return out;
+}
+
+int RecordingDialog::libraryRecords() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
 }
 
 int RecordingDialog::endResult() {

@@ -39,6 +39,7 @@ public:
     std::vector<std::string> statuses();
     std::vector<std::string> boxes();
     int endResult(); // -1 when not ended
+    int libraryRecords(); // status records the library posted to it
     // Runs on the conversation's thread when a status line is shown, before
     // the step it names: where a test arms a fault for that step.
     std::function<void(const std::string&)> onStatus;
@@ -48,6 +49,7 @@ private:
     std::mutex mutex_;
     std::vector<std::string> events_;
     int end_ = -1;
+    int records_ = 0;
 };
 
 // A unit opened by the core's own call, closed at the end of the test.

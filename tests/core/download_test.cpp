@@ -131,7 +131,15 @@ TEST_F(Download, RecordedTrackToTextAndRawImage) {
     EXPECT_EQ(text, textOf(image, 0x8100));
     EXPECT_GT(report.records, 300);
     EXPECT_EQ(statusMessage, std::to_string(report.records) + " log records processed");
-    EXPECT_FALSE(downloadRunning.load() == false && report.result != 1);
+
+    // The library's progress reached the dialog while it ran, and nothing
+    // after it ended: the registration went with it.
+    const int records = dialog.libraryRecords();
+    EXPECT_GT(records, 8);
+    std::vector<char> buffer(70000);
+    unsigned int length = static_cast<unsigned int>(buffer.size());
+    EXPECT_EQ(ZELReadDirectoryItemPartialByID(open->handle, 1280, buffer.data(), &length), 1);
+    EXPECT_EQ(dialog.libraryRecords(), records);
 }
 
 TEST_F(Download, LogFilesLieEndToEndWithErasedTails) {
@@ -395,6 +403,18 @@ TEST_F(DownloadCancel, BetweenStepsStopsAtTheNext) {
     // The unit answers the next conversation.
     UnitState after;
     EXPECT_TRUE(runUnitRefresh(open->handle, after, RecordingDialog().link()));
+}
+
+TEST_F(DownloadCancel, AfterTheWorkerEndedTheDialogChangesNothing) {
+    plugFiles({{4096, pattern(100, 1)}});
+    RecordingDialog dialog;
+    DownloadDialog download(DownloadValues{open->handle, logFilePath, statusMessage, downloadRunning}, setup(),
+                            dialog.link());
+    ASSERT_TRUE(download.waitUntilFinished(std::chrono::seconds(30)));
+    download.cancel();
+    const DownloadReport report = download.report();
+    EXPECT_EQ(report.result, 1);
+    EXPECT_FALSE(report.cancelled);
 }
 
 TEST(DownloadProgressLine, FromTheLibrarysStatusRecord) {

@@ -27,7 +27,7 @@ public:
     bool held() const { return lock_.owns_lock(); }
 
 private:
-    std::unique_lock<std::timed_mutex> lock_;
+    std::unique_lock<std::mutex> lock_;
 };
 
 // Closes the unit held in `unitHandle`, if any, then opens the next one

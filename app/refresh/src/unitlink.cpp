@@ -13,9 +13,9 @@ namespace {
 
 constexpr int kSlots = 25;
 
-std::timed_mutex& slotMutex(int unit) {
-    static std::timed_mutex slots[kSlots];
-    static std::timed_mutex none; // out-of-range numbers name no unit; they share one
+std::mutex& slotMutex(int unit) {
+    static std::mutex slots[kSlots];
+    static std::mutex none; // out-of-range numbers name no unit; they share one
     return unit >= 0 && unit < kSlots ? slots[unit] : none;
 }
 
@@ -25,8 +25,11 @@ UnitConversation::UnitConversation(int unit) : lock_(slotMutex(unit)) {}
 
 UnitConversation::UnitConversation(int unit, const std::function<bool()>& keepWaiting)
     : lock_(slotMutex(unit), std::defer_lock) {
-    while (keepWaiting())
-        if (lock_.try_lock_for(std::chrono::milliseconds(10))) break;
+    // Polled rather than a timed lock: sanitizers follow try_lock.
+    while (keepWaiting()) {
+        if (lock_.try_lock()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 UnitConversation::~UnitConversation() = default;

@@ -53,7 +53,7 @@ struct DownloadReport {
     // ending the dialog (a communication error, no memory), which then
     // stays open until cancelled.
     int result = -1;
-    bool cancelled = false;
+    bool cancelled = false; // Cancel came before the worker ended the dialog
     int logFiles = 0;
     int failedReads = 0;
     int records = 0;

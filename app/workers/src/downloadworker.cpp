@@ -258,8 +258,11 @@ void DownloadDialog::cancel() {
     run_->port.cut();
     ZELRegisterStatusWindow(run_->unit, nullptr, 0);
     std::lock_guard<std::mutex> lock(run_->reportMutex);
-    run_->report.cancelled = true;
-    if (run_->report.result < 0 || !run_->end.isFinished()) run_->report.result = 0;
+    // Only a dialog the worker had not ended yet is cancelled.
+    if (run_->report.result < 0) {
+        run_->report.cancelled = true;
+        run_->report.result = 0;
+    }
 }
 
 bool DownloadDialog::waitUntilFinished(std::chrono::milliseconds timeout) { return run_->end.waitFor(timeout); }
