@@ -4,6 +4,8 @@
 #     bexolog convert build/default/sample/bexo-log.bin -o build/default/sample/bexo-log.txt
 #  2. make a virtual unit and identify it through zelusb, as a real one would be:
 #     bexo-sim create build/default/demo-unit; ZELUSB_VIRTUAL=... bexolog info
+#  3. log the repository's recorded tracks into it and download its logs, as
+#     BexoLogExport does: bexolog status; bexolog download -o ... -f gpx
 # Usage: scripts/run.sh   (from anywhere; root, or a user with sudo)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -49,3 +51,17 @@ head -n 12 "$BUILD/demo-unit.txt"
 
 bexo_say "Identifying it through zelusb (real-time waits: about 7 s)"
 ZELUSB_VIRTUAL=$UNIT "$CLI" info || bexo_die "bexolog info failed"
+
+bexo_say "Logging the recorded tracks into it"
+"$SIM" add-logs "$UNIT" tests/data/tracks/logger-a.gpx tests/data/tracks/logger-b.gpx ||
+  bexo_die "bexo-sim add-logs failed"
+bexo_say "Its state, as the Summary and Configure pages show it"
+ZELUSB_VIRTUAL=$UNIT "$CLI" status || bexo_die "bexolog status failed"
+DOWNLOAD=$BUILD/demo-download
+rm -rf "$DOWNLOAD"
+mkdir -p "$DOWNLOAD"
+bexo_say "Downloading its logs (real-time waits: about 10 s)"
+ZELUSB_VIRTUAL=$UNIT "$CLI" download -o "$DOWNLOAD/bexo-logs.txt" --raw "$DOWNLOAD/bexo-log.bin" -f gpx ||
+  bexo_die "bexolog download failed"
+bexo_say "$DOWNLOAD: $(ls "$DOWNLOAD" | tr '\n' ' ')"
+head -n 5 "$DOWNLOAD/bexo-logs.txt" | tr -d '\r'
