@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test job: install what is missing, then for each preset configure,
-# build and run ctest (--output-on-failure, -j2, a failed test run once
-# more). The mingw preset's tests run under Wine inside Xvfb, after a warm-up
-# that creates the Wine prefix.
+# build and run ctest (--output-on-failure, a failed test run once more;
+# -j4 natively and -j3 under Wine on two cores, since most of the long tests
+# wait on a unit's time-outs rather than compute). The mingw preset's tests
+# run under Wine inside Xvfb, after a warm-up that creates the Wine prefix.
 # Every preset is tried; a summary follows; the exit code is non-zero when
 # any configure, build or test failed.
 # Usage: scripts/test.sh [PRESET...]   (default: default asan tsan clang-release mingw)
@@ -56,14 +57,14 @@ for p in "${presets[@]}"; do
           w0=$SECONDS
           cmake/wine/wine-run.sh --init build/mingw || exit 125
           echo "Wine warm-up: $((SECONDS - w0)) s"
-          ctest --preset mingw --output-on-failure -j 2 --repeat until-pass:2
+          ctest --preset mingw --output-on-failure -j 3 --repeat until-pass:2
           rc=$?
           cmake/wine/wine-run.sh --stop build/mingw
           exit $rc' 2>&1 | tee "$log"
         rc=${PIPESTATUS[0]}
       else
         bexo_say "[$p] test"
-        ctest --preset "$p" --output-on-failure -j 2 --repeat until-pass:2 2>&1 | tee "$log"
+        ctest --preset "$p" --output-on-failure -j 4 --repeat until-pass:2 2>&1 | tee "$log"
         rc=${PIPESTATUS[0]}
       fi
       line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
