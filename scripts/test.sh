@@ -25,6 +25,7 @@ done
 
 bexo_say "Checking packages"
 bexo_ensure_packages "${packages[@]}"
+packages_time=$SECONDS
 
 XVFB=(xvfb-run -a -s '-screen 0 1280x1024x24')
 summary=()
@@ -93,7 +94,7 @@ done
 printf '\n==================== summary ====================\n'
 printf '%-8s %-30s %-24s %6s\n' preset result tests time
 printf '%s\n' "${summary[@]}"
-printf 'total time: %d s\n' $((SECONDS - start_all))
+printf 'total time: %d s (and %d s for packages before it)\n' $((SECONDS - start_all)) "$packages_time"
 [ ${#retried_tests[@]} -eq 0 ] || printf 'failed at least once: %s\n' "${retried_tests[@]}"
 [ ${#failed_tests[@]} -eq 0 ] || printf 'failed: %s\n' "${failed_tests[@]}"
 if [ $any_failure -ne 0 ]; then
