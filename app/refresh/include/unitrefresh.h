@@ -51,6 +51,10 @@ bool isLoggingCapable(const UnitState& state);
 // sector map, processor id, directory totals, EEPROM settings. False when
 // no unit is open or a step failed (that failure already reported, the unit
 // closed). Fields read before a failure keep their new values.
+// The steps that open both the refresh and the settings write: reframe,
+// the 2 s settle, status (keeping the USB version), power-on when off,
+// reframe again; progress 1 to 3. Results are the caller's to read after.
+void wakeUnit(int unit, UnitState& state, DialogPort& dialog);
 bool refreshUnit(std::atomic<int>& unitHandle, UnitState& state, DialogPort& dialog);
 
 // The "Communicating with Bexo" dialog around it: range 0-6, the refresh,

@@ -53,11 +53,7 @@ void decodeEeprom(const uint8_t* ee, UnitState& s) {
     s.loggingCapable = isLoggingCapable(s);
 }
 
-bool refreshUnit(std::atomic<int>& unitHandle, UnitState& state, DialogPort& dialog) {
-    const int unit = unitHandle.load();
-    if (unit < 0) return false;
-    UnitConversation conversation(unit);
-
+void wakeUnit(int unit, UnitState& state, DialogPort& dialog) {
     ZELReframe(unit);
     programWait(2000);
     dialog.progressPosition(1);
@@ -66,7 +62,6 @@ bool refreshUnit(std::atomic<int>& unitHandle, UnitState& state, DialogPort& dia
     ZELStatus(unit, &status);
     state.usbVersionMajor = status.b[2];
     state.usbVersionMinor = status.b[3];
-
     dialog.progressPosition(2);
     if (!(status.b[1] & 1)) {
         dialog.status("Powering on...");
@@ -74,6 +69,14 @@ bool refreshUnit(std::atomic<int>& unitHandle, UnitState& state, DialogPort& dia
     }
     dialog.progressPosition(3);
     ZELReframe(unit);
+}
+
+bool refreshUnit(std::atomic<int>& unitHandle, UnitState& state, DialogPort& dialog) {
+    const int unit = unitHandle.load();
+    if (unit < 0) return false;
+    UnitConversation conversation(unit);
+
+    wakeUnit(unit, state, dialog);
 
     unsigned char major = 0, minor = 0, memoryCode = 0, map[256] = {};
     unsigned short sectorCount = 0;

@@ -1,6 +1,7 @@
 #include "unitsettings.h"
 
 #include "unitlink.h"
+#include "unitrefresh.h"
 
 #include <cctype>
 #include <climits>
@@ -74,21 +75,7 @@ bool writeUnitSettings(std::atomic<int>& unitHandle, UnitState& state, DialogPor
     if (unit < 0) return false;
     UnitConversation conversation(unit);
 
-    ZELReframe(unit);
-    programWait(2000);
-    dialog.progressPosition(1);
-    dialog.status("Retrieving status...");
-    _ZEL_STATUS status{};
-    ZELStatus(unit, &status);
-    state.usbVersionMajor = status.b[2];
-    state.usbVersionMinor = status.b[3];
-    dialog.progressPosition(2);
-    if (!(status.b[1] & 1)) {
-        dialog.status("Powering on...");
-        ZELPowerOn(unit);
-    }
-    dialog.progressPosition(3);
-    ZELReframe(unit);
+    wakeUnit(unit, state, dialog);
 
     dialog.status("Reading EEPROM...");
     unsigned char image[kEepromBytesRead] = {};
